@@ -1,0 +1,37 @@
+# Adds every immediate subfolder of DIR (relative to the current source
+# folder) that has a CMakeLists.txt, in name order.
+function(kestrova_add_children dir)
+  set(base ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+  file(GLOB children RELATIVE ${base} ${base}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(EXISTS ${base}/${child}/CMakeLists.txt)
+      add_subdirectory(${dir}/${child})
+    endif()
+  endforeach()
+endfunction()
+
+# kestrova_test(NAME SOURCES ... LIBS ... [LABELS ...])
+# One GoogleTest executable; every TEST in it becomes a ctest case.
+function(kestrova_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endfunction()
+
+# kestrova_fuzzer(NAME SOURCES ... LIBS ...): a libFuzzer target.
+function(kestrova_fuzzer name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()
