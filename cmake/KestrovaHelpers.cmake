@@ -27,11 +27,25 @@ function(kestrova_test name)
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endfunction()
 
-# kestrova_fuzzer(NAME SOURCES ... LIBS ...): a libFuzzer target.
+# kestrova_fuzzer(NAME SOURCES ... LIBS ... [CORPUS dir]): a libFuzzer target.
+# Its seed corpus is CORPUS, by default the folder "corpus" beside it; the
+# list of all fuzzers is written to fuzzers.txt in the build folder for
+# scripts/fuzz.
 function(kestrova_fuzzer name)
-  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${F_SOURCES})
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  if(NOT F_CORPUS)
+    set(F_CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/corpus)
+  endif()
+  set_property(GLOBAL APPEND PROPERTY KESTROVA_FUZZERS "${name} $<TARGET_FILE:${name}> ${F_CORPUS}")
+endfunction()
+
+# Writes fuzzers.txt: one line per fuzzer, "name binary corpus-folder".
+function(kestrova_write_fuzzer_list)
+  get_property(fuzzers GLOBAL PROPERTY KESTROVA_FUZZERS)
+  list(JOIN fuzzers "\n" lines)
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzzers.txt CONTENT "${lines}\n")
 endfunction()
