@@ -1,0 +1,13 @@
+#include "net/curl_global.h"
+
+#include <curl/curl.h>
+#include <mutex>
+
+namespace kestrova::net {
+
+void EnsureCurlInitialised() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+} // namespace kestrova::net
