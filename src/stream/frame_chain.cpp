@@ -1,0 +1,41 @@
+#include "stream/frame_chain.h"
+
+namespace kestrova::stream {
+
+void CFrameChain::Add(std::vector<uint8_t> data, uint32_t timestamp) {
+    auto record = std::make_unique<FrameRecord>();
+    record->size = static_cast<uint32_t>(data.size());
+    record->data = std::move(data);
+    record->timestamp = timestamp;
+    Add(std::move(record));
+}
+
+void CFrameChain::Add(std::unique_ptr<FrameRecord> record) {
+    std::lock_guard lock(mutex_);
+    records_.push_back(std::move(record));
+}
+
+std::unique_ptr<FrameRecord> CFrameChain::Pop() {
+    std::lock_guard lock(mutex_);
+    if (records_.empty())
+        return nullptr;
+    auto record = std::move(records_.front());
+    records_.pop_front();
+    return record;
+}
+
+std::size_t CFrameChain::Count() const {
+    std::lock_guard lock(mutex_);
+    return records_.size();
+}
+
+void CFrameChain::Clear() {
+    std::deque<std::unique_ptr<FrameRecord>> gone;
+    {
+        std::lock_guard lock(mutex_);
+        gone.swap(records_);
+    }
+    // The records are released outside the lock.
+}
+
+} // namespace kestrova::stream

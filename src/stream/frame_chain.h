@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace kestrova::stream {
+
+// One queued frame. Whoever holds the record owns its bytes.
+struct FrameRecord {
+    std::vector<uint8_t> data;
+    uint32_t size = 0;      // byte count of data
+    uint32_t timestamp = 0; // ASF: presentation time (ms); MJPEG: the record header's stamp
+};
+
+// FIFO of frame records; its lock is held only around one list operation. It imposes no
+// limit of its own: the producers apply the queue rules.
+class CFrameChain {
+public:
+    void Add(std::vector<uint8_t> data, uint32_t timestamp);
+    void Add(std::unique_ptr<FrameRecord> record);
+    // Null when empty.
+    std::unique_ptr<FrameRecord> Pop();
+    std::size_t Count() const;
+    void Clear();
+
+private:
+    mutable std::mutex mutex_;
+    std::deque<std::unique_ptr<FrameRecord>> records_;
+};
+
+} // namespace kestrova::stream

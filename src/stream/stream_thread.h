@@ -1,0 +1,59 @@
+#pragma once
+
+#include "stream/stream_window.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+namespace kestrova::stream {
+
+// Base of the sessions, the display paths and the audio object: a worker thread with a
+// cooperative stop. A thread that never ran counts as finished.
+class CStreamThread {
+public:
+    explicit CStreamThread(StreamWindow* window = nullptr) : window_(window) {}
+    virtual ~CStreamThread();
+    CStreamThread(const CStreamThread&) = delete;
+    CStreamThread& operator=(const CStreamThread&) = delete;
+
+    // Starts the thread when the previous run has finished; false otherwise.
+    bool Start();
+    // Asks the thread to stop and waits until it finished or the time-out passed; it never
+    // forces the thread. True when the thread has finished.
+    bool StopThread(uint32_t timeoutMs);
+    void RequestStop() { stopRequest_.store(true); }
+
+    bool IsFinished() const { return finished_.load(); }
+    bool IsStopRequested() const { return stopRequest_.load(); }
+    bool Started() const { return started_.load(); } // set at the first start, never cleared
+    int ExitCode() const { return exitCode_.load(); }
+
+    // Replaces the posted WM_STREAM_ENDED report with a plain call (motion control).
+    void SetEndCallback(std::function<void(int)> callback) { endCallback_ = std::move(callback); }
+    void SetWindow(StreamWindow* window) { window_ = window; }
+    StreamWindow* Window() const { return window_; }
+
+protected:
+    virtual int Run() = 0;
+    // Called on the thread with a non-zero result of Run.
+    virtual void ReportEnd(int code);
+    void SleepMs(uint32_t ms) const;
+
+    // Joins the finished thread of an earlier run (call from owner threads only).
+    void Reap();
+
+private:
+    void Entry();
+
+    StreamWindow* window_;
+    std::function<void(int)> endCallback_;
+    std::atomic<bool> stopRequest_{false};
+    std::atomic<bool> finished_{true};
+    std::atomic<bool> started_{false};
+    std::atomic<int> exitCode_{0};
+    std::thread thread_;
+};
+
+} // namespace kestrova::stream

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "stream/frame_chain.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <span>
+
+namespace kestrova::stream {
+
+// Private messages the engine posts to its window.
+inline constexpr uint32_t WM_STREAM_ENDED = 0x1B00;
+inline constexpr uint32_t WM_VIDEO_READY = 0x1B01;
+inline constexpr uint32_t WM_AUDIO_READY = 0x1B02;
+
+inline constexpr int kInitialPacing = 18;
+
+// A decoded picture handed to the window for drawing: 24-bit blue-green-red rows,
+// bottom row first, `stride` bytes apart.
+struct VideoPicture {
+    std::span<const uint8_t> bgr;
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    uint32_t timestamp = 0;
+};
+
+// What the engine needs of the window that owns it: the two frame queues, the pacing
+// value, the video and audio clocks, a way to post messages and the drawing call.
+// Posting must not block; the drawing call runs on the display path's thread.
+class StreamWindow {
+public:
+    virtual ~StreamWindow() = default;
+
+    virtual void PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
+    virtual void DrawPicture(const VideoPicture& picture) = 0;
+
+    CFrameChain& VideoQueue() { return videoQueue_; }
+    CFrameChain& AudioQueue() { return audioQueue_; }
+
+    int PacingValue() const { return pacing_.load(std::memory_order_relaxed); }
+    void SetPacingValue(int value) { pacing_.store(value, std::memory_order_relaxed); }
+
+    uint32_t VideoClock() const {
+        std::lock_guard lock(clockMutex_);
+        return videoClock_;
+    }
+    void SetVideoClock(uint32_t value) {
+        std::lock_guard lock(clockMutex_);
+        videoClock_ = value;
+    }
+    uint32_t AudioClock() const {
+        std::lock_guard lock(clockMutex_);
+        return audioClock_;
+    }
+    void SetAudioClock(uint32_t value) {
+        std::lock_guard lock(clockMutex_);
+        audioClock_ = value;
+    }
+    void ResetClocks() {
+        std::lock_guard lock(clockMutex_);
+        videoClock_ = 0;
+        audioClock_ = 0;
+    }
+
+private:
+    CFrameChain videoQueue_;
+    CFrameChain audioQueue_;
+    std::atomic<int> pacing_{kInitialPacing};
+    mutable std::mutex clockMutex_;
+    uint32_t videoClock_ = 0;
+    uint32_t audioClock_ = 0;
+};
+
+} // namespace kestrova::stream

@@ -1,0 +1,162 @@
+#include "stream/auto_reset_event.h"
+#include "stream/frame_chain.h"
+#include "stream/queue_rules.h"
+#include "stream/stream_thread.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace kestrova::stream {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(FrameChain, FifoOwnershipAndConcurrentUse) {
+    CFrameChain chain;
+    EXPECT_EQ(chain.Pop(), nullptr);
+    chain.Add({1, 2, 3}, 7);
+    chain.Add({4}, 8);
+    EXPECT_EQ(chain.Count(), 2u);
+    auto r = chain.Pop();
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->data, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(r->size, 3u);
+    EXPECT_EQ(r->timestamp, 7u);
+    chain.Clear();
+    EXPECT_EQ(chain.Count(), 0u);
+
+    // One producer, one consumer: every record arrives once and in order.
+    constexpr uint32_t kFrames = 20000;
+    std::thread producer([&] {
+        for (uint32_t i = 0; i < kFrames; ++i)
+            chain.Add(std::vector<uint8_t>(i % 5), i);
+    });
+    uint32_t next = 0;
+    while (next < kFrames) {
+        if (auto f = chain.Pop()) {
+            ASSERT_EQ(f->timestamp, next);
+            ASSERT_EQ(f->size, next % 5);
+            ++next;
+        }
+    }
+    producer.join();
+    EXPECT_EQ(chain.Count(), 0u);
+}
+
+TEST(QueueRules, LimitsAndKeyFrameGate) {
+    CFrameChain q;
+    for (uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(AddBelowLimit(q, 3, {1}, i), i < 3);
+    EXPECT_EQ(q.Count(), 3u);
+
+    CFrameChain a;
+    for (uint32_t i = 0; i < 5; ++i)
+        AddDroppingOldest(a, 3, {1}, i);
+    EXPECT_EQ(a.Count(), 3u);
+    EXPECT_EQ(a.Pop()->timestamp, 2u);
+
+    KeyFrameGate viewer;
+    EXPECT_TRUE(viewer.Admit(2, 2, false));
+    EXPECT_FALSE(viewer.Admit(3, 2, true)); // above the limit: dropped even when key
+    EXPECT_TRUE(viewer.Waiting());
+    EXPECT_FALSE(viewer.Admit(0, 2, false));
+    EXPECT_TRUE(viewer.Admit(9, 2, true)); // a key frame ends the wait regardless of room
+    EXPECT_FALSE(viewer.Waiting());
+
+    KeyFrameGate motion(/*keyNeedsRoom=*/true);
+    EXPECT_FALSE(motion.Admit(3, 2, false));
+    EXPECT_FALSE(motion.Admit(3, 2, true));
+    EXPECT_TRUE(motion.Admit(2, 2, true));
+}
+
+TEST(AutoResetEvent, OneSetReleasesOneWait) {
+    AutoResetEvent e;
+    EXPECT_FALSE(e.Wait(1));
+    e.Set();
+    e.Set(); // not counted: still one release
+    EXPECT_TRUE(e.Wait(0));
+    EXPECT_FALSE(e.Wait(5));
+    std::thread t([&] {
+        std::this_thread::sleep_for(10ms);
+        e.Set();
+    });
+    EXPECT_TRUE(e.Wait(5000));
+    t.join();
+}
+
+struct Window : StreamWindow {
+    void PostStreamMessage(uint32_t m, uintptr_t w, intptr_t l) override {
+        std::lock_guard lock(mutex);
+        posted.push_back({m, w});
+    }
+    void DrawPicture(const VideoPicture&) override {}
+    std::vector<std::pair<uint32_t, uintptr_t>> Posted() {
+        std::lock_guard lock(mutex);
+        return posted;
+    }
+    std::mutex mutex;
+    std::vector<std::pair<uint32_t, uintptr_t>> posted;
+};
+
+struct Worker : CStreamThread {
+    using CStreamThread::CStreamThread;
+    int Run() override {
+        while (!IsStopRequested() && !failNow)
+            std::this_thread::sleep_for(1ms);
+        return failNow ? failCode : 0;
+    }
+    std::atomic<bool> failNow{false};
+    int failCode = 400;
+};
+
+TEST(StreamThread, StopRequestAndReportedCodes) {
+    Window window;
+    Worker w(&window);
+    EXPECT_TRUE(w.IsFinished());
+    EXPECT_FALSE(w.Started());
+    ASSERT_TRUE(w.Start());
+    EXPECT_FALSE(w.Start()); // one run at a time
+    EXPECT_TRUE(w.StopThread(5000));
+    EXPECT_EQ(w.ExitCode(), 0);
+    EXPECT_TRUE(window.Posted().empty()); // a stop on request posts nothing
+
+    ASSERT_TRUE(w.Start());
+    w.failNow = true;
+    for (int i = 0; i < 5000 && window.Posted().empty(); ++i)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(window.Posted().size(), 1u);
+    EXPECT_EQ(window.Posted()[0].first, WM_STREAM_ENDED);
+    EXPECT_EQ(window.Posted()[0].second, 400u);
+    EXPECT_TRUE(w.StopThread(5000));
+    EXPECT_TRUE(w.Started());
+
+    // The end callback replaces the posted report.
+    std::atomic<int> called{0};
+    w.SetEndCallback([&](int code) { called = code; });
+    w.failCode = 310;
+    ASSERT_TRUE(w.Start());
+    EXPECT_TRUE(w.StopThread(5000));
+    EXPECT_EQ(called.load(), 310);
+    EXPECT_EQ(window.Posted().size(), 1u);
+}
+
+TEST(StreamThread, StopThreadGivesUpAfterItsTimeOut) {
+    struct Stubborn : CStreamThread {
+        int Run() override {
+            while (!release)
+                std::this_thread::sleep_for(1ms);
+            return 0;
+        }
+        std::atomic<bool> release{false};
+    } s;
+    ASSERT_TRUE(s.Start());
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(s.StopThread(30));
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, 30ms);
+    s.release = true;
+    EXPECT_TRUE(s.StopThread(5000));
+}
+
+} // namespace
+} // namespace kestrova::stream
