@@ -53,9 +53,8 @@ public:
             if (jpeg_read_scanlines(&cinfo_, next, left) == 0)
                 return false;
         }
-        // Data that ran out mid-picture leaves grey padding; refuse it rather
-        // than show a half frame. Trailing data after the last scan is not
-        // read, so a missing end marker alone does not fail.
+        // Scan data that ended mid-picture leaves grey padding; refuse it
+        // rather than show a half frame.
         if (errors_.hitEndOfData)
             return false;
         jpeg_abort_decompress(&cinfo_);
@@ -75,6 +74,20 @@ bool DecodeJpeg(std::span<const uint8_t> data, std::vector<uint8_t>& dib) {
     // A JPEG needs at least SOI, a frame header and a scan.
     if (data.size() < 4 || data.size() > ULONG_MAX)
         return false;
+    // Without its end marker the decoder's read-ahead would run off the end
+    // of a complete frame and look like a cut one; give it the marker.
+    std::vector<uint8_t> terminated;
+    if (data[data.size() - 2] != 0xFF || data[data.size() - 1] != 0xD9) {
+        try {
+            terminated.reserve(data.size() + 2);
+            terminated.assign(data.begin(), data.end());
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        terminated.push_back(0xFF);
+        terminated.push_back(0xD9);
+        data = terminated;
+    }
     JpegReader reader;
     if (!reader.ReadHeader(data))
         return false;

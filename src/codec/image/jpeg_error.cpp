@@ -14,9 +14,9 @@ void EmitMessage(j_common_ptr cinfo, int msgLevel) {
     auto* manager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
     if (msgLevel < 0) {
         manager->pub.num_warnings++;
-        // The memory source reports running out of data this way and then
-        // pads the rest of the picture with grey.
-        if (manager->pub.msg_code == JWRN_JPEG_EOF)
+        // Running out of data, or meeting a marker where scan data should
+        // be, means the rest of the picture is padding: the frame was cut.
+        if (manager->pub.msg_code == JWRN_JPEG_EOF || manager->pub.msg_code == JWRN_HIT_MARKER)
             manager->hitEndOfData = true;
     }
 }

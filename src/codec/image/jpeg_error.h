@@ -9,7 +9,8 @@ namespace kestrova::image {
 
 // libjpeg's default error manager prints and calls exit(). This one jumps back
 // to the caller's setjmp point instead and keeps warnings quiet, remembering
-// whether the data ran out before the picture was complete.
+// whether the scan data ended before the picture was complete. Other
+// corrupt-data warnings are recoverable and only counted.
 struct JpegErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
