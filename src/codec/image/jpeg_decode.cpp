@@ -50,13 +50,12 @@ public:
         while (cinfo_.output_scanline < cinfo_.output_height) {
             JSAMPARRAY next = rows.data() + cinfo_.output_scanline;
             const auto left = cinfo_.output_height - cinfo_.output_scanline;
-            if (jpeg_read_scanlines(&cinfo_, next, left) == 0)
+            // Scan data that ended mid-picture leaves grey padding; refuse it
+            // rather than show a half frame, and stop at once instead of
+            // decoding padding for a picture whose data is missing.
+            if (jpeg_read_scanlines(&cinfo_, next, left) == 0 || errors_.hitEndOfData)
                 return false;
         }
-        // Scan data that ended mid-picture leaves grey padding; refuse it
-        // rather than show a half frame.
-        if (errors_.hitEndOfData)
-            return false;
         jpeg_abort_decompress(&cinfo_);
         return true;
     }
