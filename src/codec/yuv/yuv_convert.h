@@ -1,0 +1,25 @@
+#pragma once
+
+#include "codec/yuv/yuv_kernel.h"
+
+#include <cstdint>
+
+namespace kestrova::yuv {
+
+struct PlanarPicture {
+    const uint8_t* y;
+    const uint8_t* cb;
+    const uint8_t* cr;
+};
+
+// Sizes the row kernels can take without writing past width x height x 3:
+// positive, width a multiple of 4 (four pixels per step), height even.
+bool isConvertibleSize(int width, int height);
+
+// Converts a 4:2:0 picture into bottom-up BGR rows of exactly width x 3
+// bytes. Returns false, writing nothing, for a refused size, a null pointer
+// or absent tables.
+bool convertPicture(const ConversionTables& tables, const Kernel& kernel,
+                    const PlanarPicture& picture, uint8_t* bgr, int width, int height);
+
+} // namespace kestrova::yuv

@@ -1,0 +1,38 @@
+#include "codec/yuv/yuv2rgb.h"
+#include "codec/yuv/yuv_convert.h"
+
+#include <new>
+
+namespace kestrova {
+
+CYuvToRgb::CYuvToRgb() : m_colour(new (std::nothrow) yuv::ColourTables) {}
+
+CYuvToRgb::~CYuvToRgb() = default;
+
+int CYuvToRgb::Initialise() {
+    if (!m_colour) {
+        return 0;
+    }
+    if (!m_clampRaw) {
+        m_clampRaw.reset(new (std::nothrow) uint8_t[yuv::kClampSize]);
+        if (!m_clampRaw) {
+            return 0;
+        }
+    }
+    m_clamp = yuv::fillClampTable(m_clampRaw.get());
+    yuv::fillColourTables(*m_colour);
+    return 1;
+}
+
+int CYuvToRgb::Convert(const unsigned char* y, const unsigned char* cb, const unsigned char* cr,
+                       unsigned char* bgr, int width, int height) {
+    const yuv::ConversionTables tables{m_clamp != nullptr ? m_colour.get() : nullptr, m_clamp};
+    return yuv::convertPicture(tables, yuv::bestKernel(), {y, cb, cr}, bgr, width, height) ? 1 : 0;
+}
+
+void CYuvToRgb::ReleaseClampTable() {
+    m_clamp = nullptr;
+    m_clampRaw.reset();
+}
+
+} // namespace kestrova

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "codec/yuv/yuv_tables.h"
+
+#include <cstdint>
+#include <span>
+
+namespace kestrova::yuv {
+
+// One pair of luma lines with their shared chroma line, and the two output
+// rows they become.
+struct RowPair {
+    const uint8_t* y0;
+    const uint8_t* y1;
+    const uint8_t* cb;
+    const uint8_t* cr;
+    uint8_t* out0;
+    uint8_t* out1;
+};
+
+// Converts `width` pixels of both lines (width a multiple of 4).
+using RowPairKernel = void (*)(const ConversionTables& tables, const RowPair& rows, int width);
+
+struct Kernel {
+    const char* name;
+    RowPairKernel convert;
+};
+
+// The portable table-driven kernel; it defines the arithmetic every other
+// kernel must reproduce bit for bit.
+void convertRowPairReference(const ConversionTables& tables, const RowPair& rows, int width);
+void convertRowPairSsse3(const ConversionTables& tables, const RowPair& rows, int width);
+void convertRowPairAvx2(const ConversionTables& tables, const RowPair& rows, int width);
+void convertRowPairAvx512(const ConversionTables& tables, const RowPair& rows, int width);
+
+// Kernels this CPU can run, reference first.
+std::span<const Kernel> availableKernels();
+// The fastest available kernel, chosen once.
+const Kernel& bestKernel();
+
+} // namespace kestrova::yuv
