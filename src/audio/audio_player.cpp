@@ -1,0 +1,158 @@
+#include "audio/audio_player.h"
+
+#include "stream/player_exception.h"
+#include "stream/stream_window.h"
+
+#include <cstring>
+#include <filesystem>
+#include <ios>
+#include <new>
+
+namespace kestrova::audio {
+
+CAudioPlayer::CAudioPlayer(stream::StreamWindow* window, std::shared_ptr<SoundDevice> device,
+                           BlockDecoderFactory decoders)
+    : CStreamThread(window), device_(std::move(device)), decoderFactory_(std::move(decoders)) {}
+
+CAudioPlayer::~CAudioPlayer() {
+    CStreamThread::StopThread(8000);
+    Close();
+}
+
+bool CAudioPlayer::Open(int formatCode, std::uint32_t frameSize) {
+    if (open_.load() || !device_) {
+        return false;
+    }
+    if (!device_->Open(kOutputFormat)) {
+        return false;
+    }
+    if (!buffer_.Create(*device_, kOutputFormat, formatCode, frameSize)) {
+        device_->Close();
+        return false;
+    }
+    decoder_ = decoderFactory_ ? std::shared_ptr<BlockDecoder>(decoderFactory_()) : nullptr;
+    formatCode_ = formatCode;
+    frameSize_ = frameSize;
+    open_.store(true);
+    if (stream::StreamWindow* window = Window()) {
+        window->PostStreamMessage(stream::WM_AUDIO_READY, 0, 0);
+    }
+    return true;
+}
+
+void CAudioPlayer::Close() {
+    buffer_.Stop();
+    buffer_.Release();
+    decoder_.reset();
+    if (device_ && device_->IsOpen()) {
+        device_->Close();
+    }
+    open_.store(false);
+}
+
+bool CAudioPlayer::SetVolume(long millibels) {
+    return open_.load() && buffer_.SetVolume(millibels);
+}
+
+int CAudioPlayer::Run() {
+    try {
+        return Play();
+    } catch (const std::bad_alloc&) {
+        buffer_.Stop();
+        return stream::kOutOfMemory;
+    } catch (const std::ios_base::failure&) {
+        buffer_.Stop();
+        return stream::kReadError;
+    } catch (const std::filesystem::filesystem_error&) {
+        buffer_.Stop();
+        return stream::kReadError;
+    } catch (...) {
+        buffer_.Stop();
+        return stream::kOtherError;
+    }
+}
+
+int CAudioPlayer::Play() {
+    if (!open_.load()) {
+        return stream::kStopped;
+    }
+    const std::shared_ptr<BlockDecoder> decoder = decoder_;
+    if (!IsStopRequested()) {
+        Refill(decoder.get(), 0);
+        buffer_.Play(true);
+        SleepMs(1);
+    }
+    while (!IsStopRequested()) {
+        switch (buffer_.WaitEvent(waitLimit_)) {
+        case CDSStreamBuffer::kEventMidFirst: // the cursor is in half 0: half 1 is free
+            Refill(decoder.get(), 1);
+            break;
+        case CDSStreamBuffer::kEventMidSecond:
+            Refill(decoder.get(), 0);
+            break;
+        case -1: // no notification within the limit: just look at the stop request
+            continue;
+        default: // the other positions only wake the loop
+            break;
+        }
+        SleepMs(1);
+    }
+    buffer_.Stop();
+    return stream::kStopped;
+}
+
+void CAudioPlayer::Refill(BlockDecoder* decoder, int half) {
+    const Block block = NextBlock(decoder);
+    buffer_.FillBuffer(half, block.data);
+    if (stream::StreamWindow* window = Window()) {
+        window->SetAudioClock(block.timestamp);
+    }
+}
+
+CAudioPlayer::Block CAudioPlayer::Silence() const {
+    return Block{std::vector<std::uint8_t>(buffer_.Half(), 0), kSilenceTimestamp};
+}
+
+CAudioPlayer::Block CAudioPlayer::NextBlock(BlockDecoder* decoder) {
+    stream::StreamWindow* window = Window();
+    if (window == nullptr) {
+        return Silence();
+    }
+    stream::CFrameChain& queue = window->AudioQueue();
+    if (!audioWanted_.load()) {
+        // Sound off: the queue keeps draining, one frame per refill.
+        queue.Pop();
+        return Silence();
+    }
+    for (;;) {
+        const std::unique_ptr<stream::FrameRecord> frame = queue.Pop();
+        if (!frame) {
+            return Silence();
+        }
+        // 32-bit arithmetic, as the stream's time stamps wrap.
+        if (static_cast<std::uint32_t>(frame->timestamp + kLateToleranceMs) >=
+            window->VideoClock()) {
+            return Decode(decoder, *frame);
+        }
+        // More than the tolerance behind the picture: dropped unplayed.
+        SleepMs(1);
+    }
+}
+
+CAudioPlayer::Block CAudioPlayer::Decode(BlockDecoder* decoder,
+                                         const stream::FrameRecord& frame) const {
+    Block block;
+    block.timestamp = frame.timestamp;
+    if (decoder == nullptr || formatCode_ < 2 || formatCode_ > 5) {
+        return block; // empty: the half plays silence
+    }
+    const std::size_t bytes = std::min<std::size_t>(frame.size, frame.data.size());
+    std::vector<std::int16_t> pcm((8 * bytes + 2000) / 2);
+    const int n = decoder->Decode(formatCode_, std::span(frame.data.data(), bytes), pcm);
+    const std::size_t samples = std::min<std::size_t>(n > 0 ? n : 0, pcm.size());
+    block.data.resize(2 * samples);
+    std::memcpy(block.data.data(), pcm.data(), block.data.size());
+    return block;
+}
+
+} // namespace kestrova::audio
