@@ -13,7 +13,7 @@ void AnswerBuffer::Reset(const Sizes& sizes) {
 }
 
 bool AnswerBuffer::Append(std::span<const uint8_t> piece) {
-    if (piece.size() > sizes_.limit - data_.size()) {
+    if (overflowed_ || piece.size() > sizes_.limit - data_.size()) {
         overflowed_ = true;
         return false;
     }

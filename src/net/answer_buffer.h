@@ -19,7 +19,8 @@ public:
     };
 
     void Reset(const Sizes& sizes);
-    // Appends one piece. False, keeping nothing of it, when it would pass the limit.
+    // Appends one piece. False, keeping nothing of it, when it would pass the limit; after
+    // that every later piece is refused too, so the kept bytes stay a prefix of the answer.
     bool Append(std::span<const uint8_t> piece);
     bool Overflowed() const { return overflowed_; }
     std::span<const uint8_t> Bytes() const { return data_; }
