@@ -1,0 +1,81 @@
+#pragma once
+
+#include "stream/auto_reset_event.h"
+#include "stream/consumers.h"
+#include "stream/engine_timings.h"
+#include "stream/stream_profile.h"
+#include "stream/stream_source.h"
+#include "stream/stream_thread.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kestrova::stream {
+
+// What both sessions share: the target, the connect attempt, the read-ahead reader thread
+// with its two auto-reset events, and the stop of the consumers and queues.
+class CStreamSession : public CStreamThread {
+public:
+    CStreamSession(StreamWindow* window, const StreamProfile& profile);
+    ~CStreamSession() override;
+
+    // Called by the owner while the session is finished.
+    void SetTarget(const std::string& url, const std::string& user, const std::string& password);
+    void SetDisplay(IVideoPath* display) { display_ = display; }
+    void SetAudio(IAudioOutput* audio) { audio_ = audio; }
+    void SetTimings(const EngineTimings& timings) { timings_ = timings; }
+    void SetSourceFactory(StreamSourceFactory factory) { sourceFactory_ = std::move(factory); }
+    const EngineTimings& Timings() const { return timings_; }
+    const StreamProfile& Profile() const { return profile_; }
+
+protected:
+    enum class Connected { Open, Failed, Stopped };
+    enum class Wait { Data, TimedOut, Stopped };
+
+    // Opens the target on a connect attempt of its own, bounded by the connect time-out.
+    // An attempt still running then is aborted and abandoned.
+    Connected Connect();
+    // Starts the reader; `some`: each read hands over what has arrived (at least one byte).
+    void StartReader(bool some, std::size_t capacity);
+    // Asks the reader for the next read of `count` bytes (exactly one read is in flight).
+    void RequestRead(std::size_t count);
+    // Waits for the read asked for; `data` then views the reader's bytes until the next
+    // RequestRead.
+    Wait WaitData(std::span<const uint8_t>& data);
+
+    // Stop-sequence steps; each tolerates running twice.
+    void StopReader();
+    void CloseSource();
+    void StopConsumers();
+    void ReleaseQueuedFrames();
+    void CloseAudio();
+
+    // Called from the parsers: start the display path / the audio object.
+    bool StartDisplay(int width, int height, std::span<const uint8_t> config);
+    bool StartAudio(int formatCode, uint32_t frameSize);
+    void ClearQueues();
+
+    StreamProfile profile_;
+    EngineTimings timings_;
+    std::string url_, user_, password_;
+    IVideoPath* display_ = nullptr;
+    IAudioOutput* audio_ = nullptr;
+
+private:
+    struct ReaderState;
+    static void ReaderLoop(std::shared_ptr<ReaderState> state);
+
+    StreamSourceFactory sourceFactory_;
+    std::shared_ptr<StreamSource> source_;
+    std::shared_ptr<ReaderState> reader_;
+    std::thread readerThread_;
+};
+
+} // namespace kestrova::stream
