@@ -36,7 +36,7 @@ TEST(BmpDecode, HeaderlessAndFileFormsGiveTheSamePixels) {
         ASSERT_EQ(image.Width(), 13);
         ASSERT_EQ(image.Height(), 7);
         EXPECT_EQ(test::FromDibBits(image.Bits(), 13, 7).rgb, picture.rgb);
-        EXPECT_EQ(image.Header()->xPelsPerMeter, 2835); // resolution kept
+        EXPECT_EQ(+image.Header()->xPelsPerMeter, 2835); // resolution kept
     }
 }
 
@@ -64,17 +64,19 @@ TEST(BmpDecode, SavedFileHeaderFields) {
     BitmapInfoHeader info;
     std::memcpy(&file, bytes.data(), 14);
     std::memcpy(&info, bytes.data() + 14, 40);
-    EXPECT_EQ(file.type, 0x4D42);
-    EXPECT_EQ(file.size, bytes.size());
-    EXPECT_EQ(file.offBits, 54u);
+    // The headers are packed: fields are compared by value (unary +), as
+    // gtest would otherwise bind references to misaligned members.
+    EXPECT_EQ(+file.type, 0x4D42);
+    EXPECT_EQ(+file.size, bytes.size());
+    EXPECT_EQ(+file.offBits, 54u);
     EXPECT_EQ(file.reserved1 | file.reserved2, 0);
-    EXPECT_EQ(info.size, 40u);
-    EXPECT_EQ(info.width, 5);
-    EXPECT_EQ(info.height, 3);
-    EXPECT_EQ(info.planes, 1);
-    EXPECT_EQ(info.bitCount, 24);
-    EXPECT_EQ(info.compression, 0u);
-    EXPECT_EQ(info.sizeImage, 48u);
+    EXPECT_EQ(+info.size, 40u);
+    EXPECT_EQ(+info.width, 5);
+    EXPECT_EQ(+info.height, 3);
+    EXPECT_EQ(+info.planes, 1);
+    EXPECT_EQ(+info.bitCount, 24);
+    EXPECT_EQ(+info.compression, 0u);
+    EXPECT_EQ(+info.sizeImage, 48u);
 }
 
 TEST(BmpDecode, RefusesWhatItCannotReadSafely) {
@@ -147,8 +149,8 @@ TEST(BmpDecode, AcceptsLongerHeadersAndColourTables) {
     FrameImage image;
     ASSERT_TRUE(image.Decode(longer, ImageFormat::Bmp));
     EXPECT_EQ(test::FromDibBits(image.Bits(), 4, 4).rgb, picture.rgb);
-    EXPECT_EQ(image.Header()->size, 40u);
-    EXPECT_EQ(image.Header()->clrUsed, 0u);
+    EXPECT_EQ(+image.Header()->size, 40u);
+    EXPECT_EQ(+image.Header()->clrUsed, 0u);
 }
 
 TEST(FrameImageAssign, TakesOverWellFormedDibsOnly) {

@@ -75,16 +75,16 @@ TEST(JpegDecode, WritesA24BitHeaderAt96Dpi) {
     ASSERT_TRUE(image.Decode(jpeg, ImageFormat::Jpeg));
     const BitmapInfoHeader* h = image.Header();
     ASSERT_NE(h, nullptr);
-    EXPECT_EQ(h->size, 40u);
-    EXPECT_EQ(h->width, 50);
-    EXPECT_EQ(h->height, 20); // positive: bottom-up
-    EXPECT_EQ(h->planes, 1);
-    EXPECT_EQ(h->bitCount, 24);
-    EXPECT_EQ(h->compression, 0u);
-    EXPECT_EQ(h->sizeImage, 152u * 20u);
-    EXPECT_EQ(h->xPelsPerMeter, 3780);
-    EXPECT_EQ(h->yPelsPerMeter, 3780);
-    EXPECT_EQ(h->clrUsed, 0u);
+    EXPECT_EQ(+h->size, 40u);
+    EXPECT_EQ(+h->width, 50);
+    EXPECT_EQ(+h->height, 20); // positive: bottom-up
+    EXPECT_EQ(+h->planes, 1);
+    EXPECT_EQ(+h->bitCount, 24);
+    EXPECT_EQ(+h->compression, 0u);
+    EXPECT_EQ(+h->sizeImage, 152u * 20u);
+    EXPECT_EQ(+h->xPelsPerMeter, 3780);
+    EXPECT_EQ(+h->yPelsPerMeter, 3780);
+    EXPECT_EQ(+h->clrUsed, 0u);
     EXPECT_EQ(image.Dib().data(), reinterpret_cast<const uint8_t*>(h));
     EXPECT_EQ(image.Bits(), image.Dib().data() + 40);
 }

@@ -92,12 +92,12 @@ TEST(ResizeBilinearPacked, SameSizeCopiesAndHeaderIsRewritten) {
     const auto out = ResizeBilinearPacked(dib, 10, 6);
     BitmapInfoHeader h;
     std::memcpy(&h, out.data(), 40);
-    EXPECT_EQ(h.size, 40u);
-    EXPECT_EQ(h.width, 10);
-    EXPECT_EQ(h.height, 6);
-    EXPECT_EQ(h.sizeImage, 32u * 6u);
-    EXPECT_EQ(h.bitCount, 24);
-    EXPECT_EQ(h.xPelsPerMeter, 2835); // the rest of the source header is kept
+    EXPECT_EQ(+h.size, 40u);
+    EXPECT_EQ(+h.width, 10);
+    EXPECT_EQ(+h.height, 6);
+    EXPECT_EQ(+h.sizeImage, 32u * 6u);
+    EXPECT_EQ(+h.bitCount, 24);
+    EXPECT_EQ(+h.xPelsPerMeter, 2835); // the rest of the source header is kept
 }
 
 TEST(ResizeBilinearPacked, RefusesBadSourcesAndSizes) {

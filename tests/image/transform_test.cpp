@@ -34,7 +34,7 @@ TEST(FrameImageCrop, CutsTheRectangleCountedFromTheTop) {
     ASSERT_TRUE(image.Crop(3, 2, 14, 9));
     EXPECT_EQ(image.Width(), 11);
     EXPECT_EQ(image.Height(), 7);
-    EXPECT_EQ(image.Header()->sizeImage, static_cast<uint32_t>(DibStride(11) * 7));
+    EXPECT_EQ(+image.Header()->sizeImage, static_cast<uint32_t>(DibStride(11) * 7));
     EXPECT_EQ(image.Dib().size(), 40u + DibStride(11) * 7u);
     EXPECT_EQ(Picture(image).rgb, Cut(src, 3, 2, 14, 9).rgb);
 }
@@ -89,7 +89,7 @@ TEST(FrameImageResample, FlatColourStaysFlatAtAnySize) {
         ASSERT_TRUE(image.Resample(w, h));
         ASSERT_EQ(image.Width(), w);
         ASSERT_EQ(image.Height(), h);
-        EXPECT_EQ(image.Header()->sizeImage, static_cast<uint32_t>(DibStride(w) * h));
+        EXPECT_EQ(+image.Header()->sizeImage, static_cast<uint32_t>(DibStride(w) * h));
         RgbImage expected{w, h, {}};
         for (int i = 0; i < w * h; ++i)
             expected.rgb.insert(expected.rgb.end(), {200, 17, 93});
