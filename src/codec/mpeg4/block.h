@@ -1,0 +1,21 @@
+#pragma once
+
+// Coefficient decoding of one 8x8 block: (last, run, level) symbols with the
+// three escape modes, placed along a scan order.
+
+#include "codec/mpeg4/bitreader.h"
+#include "codec/mpeg4/vlc.h"
+
+#include <cstdint>
+
+namespace kestrova::mpeg4 {
+
+// Decodes coefficients into qf (raster order, must be zeroed by the caller)
+// from scan position `start`. False on an invalid code or a run past 63.
+bool decode_coefficients(BitReader& br, const VlcTables& t, bool intra, const uint8_t* scan,
+                         int start, int32_t* qf);
+
+// Reads an intra DC differential of the given size (0..12).
+int read_dc_differential(BitReader& br, int size);
+
+} // namespace kestrova::mpeg4

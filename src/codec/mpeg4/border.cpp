@@ -1,0 +1,25 @@
+#include "codec/mpeg4/border.h"
+
+#include <cstring>
+
+namespace kestrova::mpeg4 {
+
+void copy_with_border(const uint8_t* plane, int width, int height, uint8_t* origin,
+                      ptrdiff_t stride, int border) {
+    for (int y = 0; y < height; ++y) {
+        uint8_t* line = origin + y * stride;
+        const uint8_t* src = plane + ptrdiff_t{y} * width;
+        std::memcpy(line, src, static_cast<size_t>(width));
+        std::memset(line - border, src[0], static_cast<size_t>(border));
+        std::memset(line + width, src[width - 1], static_cast<size_t>(border));
+    }
+    const size_t full = static_cast<size_t>(width + 2 * border);
+    const uint8_t* top = origin - border;
+    const uint8_t* bottom = origin + (height - 1) * stride - border;
+    for (int i = 1; i <= border; ++i) {
+        std::memcpy(origin - i * stride - border, top, full);
+        std::memcpy(origin + (height - 1 + i) * stride - border, bottom, full);
+    }
+}
+
+} // namespace kestrova::mpeg4

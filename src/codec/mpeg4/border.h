@@ -1,0 +1,16 @@
+#pragma once
+
+// Copies a picture plane into its bordered reference store and replicates the
+// edge samples into the border, so motion vectors may point outside.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kestrova::mpeg4 {
+
+// `origin` is the picture's first sample inside the store; `stride` the
+// store's line length (width + 2 x border).
+void copy_with_border(const uint8_t* plane, int width, int height, uint8_t* origin,
+                      ptrdiff_t stride, int border);
+
+} // namespace kestrova::mpeg4

@@ -1,0 +1,162 @@
+#include "codec/mpeg4/decoder.h"
+
+#include "codec/mpeg4/border.h"
+#include "codec/mpeg4/deblock.h"
+#include "codec/mpeg4/headers.h"
+#include "codec/mpeg4/macroblock.h"
+#include "codec/mpeg4/state.h"
+#include "codec/mpeg4/vlc_tables.h"
+
+#include <cstring>
+#include <new>
+
+namespace kestrova::mpeg4 {
+
+void derive_layout(DecoderState& s) {
+    s.layout.mb_cols = s.width / 16;
+    s.layout.mb_rows = (s.height + 15) / 16;
+    s.layout.luma_stride = s.width + 2 * kLumaBorder;
+    s.layout.chroma_stride = s.width / 2 + 2 * kChromaBorder;
+}
+
+namespace {
+
+template <typename T> std::unique_ptr<T[]> alloc_zeroed(size_t n) {
+    return std::unique_ptr<T[]>(new (std::nothrow) T[n]());
+}
+
+int64_t output_bytes(const DecoderState& s) {
+    const int64_t area = int64_t{s.width} * s.height;
+    return s.doubling ? 6 * area : area * 3 / 2;
+}
+
+// Drops the rest of the last byte, or the whole stuffing byte when the
+// picture ended on a byte boundary after a non-zero byte.
+void consume_stuffing(BitReader& br) {
+    if (br.bits_left_in_byte() != 0) {
+        br.align();
+        return;
+    }
+    const size_t pos = br.byte_pos();
+    if (pos > 0 && pos < br.size() && br.data()[pos - 1] != 0)
+        br.seek_byte(pos + 1);
+}
+
+void write_output(DecoderState& s, uint8_t* dst) {
+    const int w = s.width, h = s.height;
+    const size_t luma = size_t(w) * h;
+    if (s.doubling) {
+        s.dsp->double_plane(s.cur_y.get(), w, h, dst);
+        s.dsp->double_plane(s.cur_cb.get(), w / 2, h / 2, dst + 4 * luma);
+        s.dsp->double_plane(s.cur_cr.get(), w / 2, h / 2, dst + 5 * luma);
+        return;
+    }
+    std::memcpy(dst, s.cur_y.get(), luma);
+    std::memcpy(dst + luma, s.cur_cb.get(), luma / 4);
+    std::memcpy(dst + luma + luma / 4, s.cur_cr.get(), luma / 4);
+}
+
+bool decode_picture(DecoderState& s, uint8_t* dst) {
+    if (scan_headers(s) != ScanResult::Vop)
+        return false;
+    if (s.output_capacity >= 0 && output_bytes(s) > s.output_capacity)
+        return false;
+    if (!parse_vop_header(s.br, s.stream, s.vop))
+        return false;
+
+    const bool decoded =
+        s.vop.coded && (s.vop.type == PictureType::I || s.vop.type == PictureType::P);
+    if (decoded) {
+        const bool ok =
+            s.vop.type == PictureType::I ? decode_intra_picture(s) : decode_inter_picture(s);
+        if (!ok || s.br.overrun())
+            return false;
+        consume_stuffing(s.br);
+        if (s.deblocking) {
+            const int qp =
+                next_filter_strength(s.filter_strength, s.vop.type == PictureType::I, s.vop.quant);
+            deblock_luma(s.cur_y.get(), s.width, s.height, qp);
+        }
+        copy_with_border(s.cur_y.get(), s.width, s.height, s.ref_y(), s.layout.luma_stride,
+                         kLumaBorder);
+        copy_with_border(s.cur_cb.get(), s.width / 2, s.height / 2, s.ref_cb(),
+                         s.layout.chroma_stride, kChromaBorder);
+        copy_with_border(s.cur_cr.get(), s.width / 2, s.height / 2, s.ref_cr(),
+                         s.layout.chroma_stride, kChromaBorder);
+    } else {
+        consume_stuffing(s.br);
+    }
+    write_output(s, dst);
+    return true;
+}
+
+} // namespace
+} // namespace kestrova::mpeg4
+
+using kestrova::mpeg4::DecoderState;
+
+intptr_t decoder_create(void) {
+    using namespace kestrova::mpeg4;
+    std::unique_ptr<DecoderState> s(new (std::nothrow) DecoderState());
+    if (!s)
+        return 0;
+    constexpr size_t luma = size_t(kMaxWidth) * kMaxHeight;
+    constexpr size_t ref_luma =
+        size_t(kMaxWidth + 2 * kLumaBorder) * (kMaxHeight + 2 * kLumaBorder);
+    constexpr size_t ref_chroma =
+        size_t(kMaxWidth / 2 + 2 * kChromaBorder) * (kMaxHeight / 2 + 2 * kChromaBorder);
+    s->cur_y = alloc_zeroed<uint8_t>(luma);
+    s->cur_cb = alloc_zeroed<uint8_t>(luma / 4);
+    s->cur_cr = alloc_zeroed<uint8_t>(luma / 4);
+    s->ref_y_store = alloc_zeroed<uint8_t>(ref_luma);
+    s->ref_cb_store = alloc_zeroed<uint8_t>(ref_chroma);
+    s->ref_cr_store = alloc_zeroed<uint8_t>(ref_chroma);
+    s->mbs = alloc_zeroed<MacroblockRecord>(kMaxMacroblocks);
+    s->mvs = alloc_zeroed<MacroblockVectors>(kMaxMacroblocks);
+    if (!s->cur_y || !s->cur_cb || !s->cur_cr || !s->ref_y_store || !s->ref_cb_store ||
+        !s->ref_cr_store || !s->mbs || !s->mvs)
+        return 0;
+    s->width = kMaxWidth;
+    s->height = kMaxHeight;
+    s->doubling = 1;
+    s->deblocking = 1;
+    std::memcpy(s->stream.intra_matrix, kDefaultIntraMatrix, 64);
+    std::memcpy(s->stream.inter_matrix, kDefaultInterMatrix, 64);
+    s->dsp = &dsp_default();
+    derive_layout(*s);
+    return reinterpret_cast<intptr_t>(s.release());
+}
+
+int decoder_decode(DECODER* decoder, unsigned char* dst, unsigned char* data, int* out) {
+    if (!out)
+        return 1;
+    const int length = *out; // the input length comes in through *out
+    *out = 0;
+    if (!decoder || !dst || !data || length <= 0) {
+        *out = 4;
+        return 1;
+    }
+    auto& s = static_cast<DecoderState&>(*decoder);
+    s.br.reset(data, static_cast<size_t>(length));
+    if (!kestrova::mpeg4::decode_picture(s, dst)) {
+        *out = 4;
+        return 1;
+    }
+    s.first_call = false;
+    *out = static_cast<int>(s.br.byte_pos());
+    return 0;
+}
+
+int decoder_set_output_capacity(DECODER* decoder, int bytes) {
+    if (!decoder)
+        return -1;
+    static_cast<DecoderState*>(decoder)->output_capacity = bytes;
+    return 0;
+}
+
+int decoder_destroy(DECODER* decoder) {
+    if (!decoder)
+        return -1;
+    delete static_cast<DecoderState*>(decoder);
+    return 0;
+}

@@ -1,0 +1,77 @@
+#include "codec/mpeg4/dequant.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace kestrova::mpeg4 {
+namespace {
+
+inline int32_t saturate(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, -2048, 2047));
+}
+
+inline int32_t h263_level(int32_t qf, int qp) {
+    const int64_t mag = int64_t{qp} * (2 * int64_t{std::abs(qf)} + 1) - ((qp & 1) ? 0 : 1);
+    return saturate(qf < 0 ? -mag : mag);
+}
+
+// Mismatch control of the MPEG method: an even sum over a non-zero block
+// flips the lowest bit of the last coefficient.
+void mismatch_control(int32_t* block) {
+    int64_t sum = 0;
+    bool any = false;
+    for (int i = 0; i < 64; ++i) {
+        sum += block[i];
+        any |= block[i] != 0;
+    }
+    if (any && (sum & 1) == 0)
+        block[63] ^= 1;
+}
+
+} // namespace
+
+int dc_scaler(int qp, bool chroma) {
+    if (qp <= 4)
+        return 8;
+    if (chroma)
+        return qp <= 24 ? (qp + 13) / 2 : qp - 6;
+    if (qp <= 8)
+        return 2 * qp;
+    return qp <= 24 ? qp + 8 : 2 * qp - 16;
+}
+
+void dequant_intra(int32_t* block, int qp, int dc_scale, int quant_type, const uint8_t* matrix) {
+    block[0] = saturate(int64_t{block[0]} * dc_scale);
+    if (quant_type == 0) {
+        for (int i = 1; i < 64; ++i)
+            if (block[i] != 0)
+                block[i] = h263_level(block[i], qp);
+        return;
+    }
+    for (int i = 1; i < 64; ++i) {
+        if (block[i] == 0)
+            continue;
+        const int64_t v = int64_t{block[i]} * matrix[i] * qp;
+        block[i] = saturate(v / 8);
+    }
+    mismatch_control(block);
+}
+
+void dequant_inter(int32_t* block, int qp, int quant_type, const uint8_t* matrix) {
+    if (quant_type == 0) {
+        for (int i = 0; i < 64; ++i)
+            if (block[i] != 0)
+                block[i] = h263_level(block[i], qp);
+        return;
+    }
+    for (int i = 0; i < 64; ++i) {
+        const int32_t qf = block[i];
+        if (qf == 0)
+            continue;
+        const int64_t v = (2 * int64_t{qf} + (qf > 0 ? 1 : -1)) * matrix[i] * qp;
+        block[i] = saturate(v / 16);
+    }
+    mismatch_control(block);
+}
+
+} // namespace kestrova::mpeg4

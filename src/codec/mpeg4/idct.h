@@ -1,0 +1,16 @@
+#pragma once
+
+// Fixed-point separable 8x8 inverse DCT (rows, then columns) with constants
+// of 512 x the cosines.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kestrova::mpeg4 {
+
+// In place: coefficients in, spatial values out (raster order).
+void idct_ref(int32_t* block);
+void idct_put_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride);
+void idct_add_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride);
+
+} // namespace kestrova::mpeg4

@@ -1,0 +1,110 @@
+#pragma once
+
+// The decoder's private state. It extends the public DECODER record, so the
+// caller-visible fields stay at the start of the allocation.
+
+#include "codec/mpeg4/bitreader.h"
+#include "codec/mpeg4/decoder.h"
+#include "codec/mpeg4/dsp.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace kestrova::mpeg4 {
+
+inline constexpr int kMaxWidth = 1024;
+inline constexpr int kMaxHeight = 768;
+inline constexpr int kMaxMacroblocks = (kMaxWidth / 16) * (kMaxHeight / 16);
+inline constexpr int kLumaBorder = 32;
+inline constexpr int kChromaBorder = 16;
+
+enum class PictureType { I = 0, P = 1, B = 2, S = 3 };
+
+// Macroblock types as numbered by the P-picture MCBPC code.
+enum class MbType { Inter = 0, InterQ = 1, Inter4V = 2, Intra = 3, IntraQ = 4 };
+
+// What later intra blocks predict from: the reconstructed DC and the
+// quantised first row and first column (after prediction).
+struct BlockPrediction {
+    int32_t dc;
+    int32_t row[7];
+    int32_t col[7];
+};
+
+struct MacroblockRecord {
+    BlockPrediction blocks[6];
+    int32_t qp;
+    bool intra;
+};
+
+struct MotionVector {
+    int32_t x;
+    int32_t y;
+};
+
+// Entry 0: the macroblock's vector; entries 1..4: luma blocks Y1..Y4.
+using MacroblockVectors = std::array<MotionVector, 5>;
+
+struct Layout {
+    int mb_cols = 0;
+    int mb_rows = 0;
+    int luma_stride = 0;   // reference store
+    int chroma_stride = 0; // reference store
+};
+
+struct StreamParams {
+    int time_resolution = 1;
+    int time_bits = 1;
+    int quant_type = 0; // 0: H.263 method, 1: MPEG method
+    int64_t seconds = 0;
+    uint8_t intra_matrix[64];
+    uint8_t inter_matrix[64];
+};
+
+struct VopParams {
+    PictureType type = PictureType::I;
+    bool coded = true;
+    int quant = 1;
+    int rounding = 0;
+    int fcode = 1;
+    int intra_dc_vlc_thr = 0;
+};
+
+struct DecoderState : DECODER {
+    // Current picture, unpadded (stride = width, chroma width / 2).
+    std::unique_ptr<uint8_t[]> cur_y, cur_cb, cur_cr;
+    // Previous picture with replicated borders.
+    std::unique_ptr<uint8_t[]> ref_y_store, ref_cb_store, ref_cr_store;
+    std::unique_ptr<MacroblockRecord[]> mbs;
+    std::unique_ptr<MacroblockVectors[]> mvs;
+
+    Layout layout;
+    StreamParams stream;
+    VopParams vop;
+    BitReader br;
+    const Dsp* dsp = nullptr;
+
+    // Index of the first macroblock of the current video packet; prediction
+    // never reaches across a packet start.
+    int packet_start = 0;
+
+    bool first_call = true;
+    int64_t output_capacity = -1; // < 0: unlimited
+    int32_t filter_strength = 0;  // running deblocking strength
+
+    alignas(32) int32_t coeffs[64];
+
+    uint8_t* ref_y() { return ref_y_store.get() + kLumaBorder * layout.luma_stride + kLumaBorder; }
+    uint8_t* ref_cb() {
+        return ref_cb_store.get() + kChromaBorder * layout.chroma_stride + kChromaBorder;
+    }
+    uint8_t* ref_cr() {
+        return ref_cr_store.get() + kChromaBorder * layout.chroma_stride + kChromaBorder;
+    }
+};
+
+// Recomputes the layout values from width and height.
+void derive_layout(DecoderState& s);
+
+} // namespace kestrova::mpeg4

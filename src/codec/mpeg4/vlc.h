@@ -1,0 +1,61 @@
+#pragma once
+
+// Table-driven decoding of the variable-length codes: each code table becomes
+// one look-up indexed by the next `max_len` bits of the stream.
+
+#include "codec/mpeg4/bitreader.h"
+#include "codec/mpeg4/vlc_tables.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace kestrova::mpeg4 {
+
+class VlcTable {
+public:
+    // Builds the look-up; false when a code is a prefix of another one or
+    // longer than 16 bits.
+    bool build(std::span<const VlcCode> codes);
+
+    // The symbol of the next code word, or -1 when the bits form no code word
+    // of the table (the reader then stays where it was).
+    int decode(BitReader& br) const {
+        const Entry e = lut_[br.peek(max_len_)];
+        br.skip(e.len);
+        return e.symbol;
+    }
+
+    int max_len() const { return max_len_; }
+
+private:
+    struct Entry {
+        int16_t symbol = -1;
+        uint8_t len = 0;
+    };
+    std::vector<Entry> lut_;
+    int max_len_ = 0;
+};
+
+struct VlcTables {
+    VlcTable mcbpc_intra, mcbpc_inter, cbpy, dc_luma, dc_chroma, mv;
+    VlcTable tcoef[2]; // [0] inter, [1] intra
+    // Largest level for (last, run) and largest run for (last, level), used by
+    // the escape modes; 0 / -1 where the table has no such entry.
+    uint8_t lmax[2][2][64]; // [intra][last][run]
+    int8_t rmax[2][2][32];  // [intra][last][level]
+    bool valid = true;      // every table built without a clash
+};
+
+// The tables, built once on first use (thread-safe).
+const VlcTables& vlc_tables();
+
+// (last, run, level) of a regular coefficient symbol.
+struct Tcoef {
+    int last;
+    int run;
+    int level;
+};
+Tcoef tcoef_symbol(bool intra, int symbol);
+
+} // namespace kestrova::mpeg4
