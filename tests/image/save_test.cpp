@@ -85,6 +85,13 @@ TEST(FrameImageSave, FailedWritesLeaveNoFilesBehind) {
     }
 }
 
+TEST(FrameImageSave, LongestFileNameStillSaves) {
+    TempDir dir;
+    const std::string name = std::string(251, 'n') + ".bmp"; // 255, the usual limit
+    EXPECT_TRUE(Smooth(4, 4).Save(dir.File(name), ImageFormat::Bmp));
+    EXPECT_EQ(test::ReadFile(dir.File(name)).size(), 14u + 40u + 12u * 4u);
+}
+
 TEST(FrameImageSave, ReplacesAnExistingFileWholly) {
     TempDir dir;
     const std::string path = dir.File("snap.bmp");

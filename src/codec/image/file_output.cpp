@@ -39,9 +39,10 @@ bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         fs::path temp = target;
-        temp.replace_filename("." + target.filename().string() + ".tmp" +
-                              std::to_string(::getpid()) + "." +
-                              std::to_string(g_tempCounter.fetch_add(1)));
+        // A short name of its own, so that a target name near the length
+        // limit still leaves room for it.
+        temp.replace_filename(".kimg-" + std::to_string(::getpid()) + "-" +
+                              std::to_string(g_tempCounter.fetch_add(1)) + ".tmp");
         tempPath = temp.string();
         fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
