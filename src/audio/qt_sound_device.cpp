@@ -2,18 +2,15 @@
 
 #include "audio/looping_ring.h"
 #include "audio/qt_ring_reader.h"
+#include "audio/qt_task_thread.h"
 #include "audio/volume.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QCoreApplication>
-#include <QIODevice>
 #include <QMediaDevices>
-#include <QMetaObject>
-#include <QThread>
-#include <cstring>
-#include <mutex>
+#include <atomic>
 
 namespace kestrova::audio {
 namespace {
@@ -28,44 +25,13 @@ QAudioFormat ToQt(const AudioFormat& f) {
 
 } // namespace
 
-// The Qt thread and the objects on it. Work is sent to the thread and waited for.
+// The Qt thread and what the device chose when it opened. Shared with the
+// buffers, which use the same thread for their sinks.
 struct QtSoundDevice::Impl {
-    QThread thread;
-    QObject* context = nullptr; // lives on `thread`
-    QAudioDevice output;
+    QtTaskThread thread;
+    QAudioDevice output; // written and read on the Qt thread only
     QAudioFormat format;
-    bool open = false;
-
-    template <typename F> void RunOnThread(F&& f) {
-        // Without the thread (device already gone) nothing runs there any more.
-        if (context == nullptr || QThread::currentThread() == &thread) {
-            f();
-        } else {
-            QMetaObject::invokeMethod(context, std::forward<F>(f), Qt::BlockingQueuedConnection);
-        }
-    }
-
-    bool Start() {
-        if (context != nullptr) {
-            return true;
-        }
-        thread.setObjectName(QStringLiteral("kestrova-audio-qt"));
-        thread.start();
-        context = new QObject;
-        context->moveToThread(&thread);
-        return true;
-    }
-
-    void Stop() {
-        if (context == nullptr) {
-            return;
-        }
-        QObject* c = context;
-        RunOnThread([c] { delete c; });
-        context = nullptr;
-        thread.quit();
-        thread.wait();
-    }
+    std::atomic<bool> open{false};
 };
 
 namespace {
@@ -73,28 +39,21 @@ namespace {
 class QtBuffer final : public SoundBuffer {
 public:
     QtBuffer(std::shared_ptr<QtSoundDevice::Impl> impl, std::shared_ptr<LoopingRing> ring)
-        : impl_(std::move(impl)), ring_(std::move(ring)) {}
-
-    // Made on the Qt thread.
-    bool Build() {
-        bool ok = false;
-        impl_->RunOnThread([&] {
-            reader_ = new RingReader(ring_);
-            sink_ = new QAudioSink(impl_->output, impl_->format);
+        : impl_(std::move(impl)), ring_(std::move(ring)) {
+        // The reader and the sink belong to the Qt thread.
+        impl_->thread.Run([this] {
+            reader_ = std::make_unique<RingReader>(ring_);
+            sink_ = std::make_unique<QAudioSink>(impl_->output, impl_->format);
             sink_->setBufferSize(kSinkBufferBytes);
-            ok = true;
         });
-        return ok;
     }
 
     ~QtBuffer() override {
         // No pull may reach the ring once the buffer is gone.
-        impl_->RunOnThread([this] {
-            if (sink_ != nullptr) {
-                sink_->stop();
-                delete sink_;
-            }
-            delete reader_;
+        impl_->thread.Run([this] {
+            sink_->stop();
+            sink_.reset();
+            reader_.reset();
         });
     }
 
@@ -106,10 +65,12 @@ public:
     bool Restore() override { return ring_->Restore(); }
     bool Play(bool looping) override {
         ring_->Play(looping);
-        bool ok = true;
-        impl_->RunOnThread([&] {
+        bool ok = false;
+        impl_->thread.Run([&] {
+            // The sink keeps pulling while the buffer is stopped (it gets silence), so
+            // it is started once and runs until the buffer goes.
             if (sink_->state() == QAudio::StoppedState) {
-                sink_->start(reader_);
+                sink_->start(reader_.get());
             }
             ok = sink_->error() == QAudio::NoError;
         });
@@ -122,15 +83,15 @@ public:
             return false;
         }
         const float gain = LinearGainFromLevel(millibels);
-        impl_->RunOnThread([&] { sink_->setVolume(gain); });
+        impl_->thread.Run([&] { sink_->setVolume(gain); });
         return true;
     }
 
 private:
     std::shared_ptr<QtSoundDevice::Impl> impl_;
     std::shared_ptr<LoopingRing> ring_;
-    RingReader* reader_ = nullptr; // both owned here, used on the Qt thread
-    QAudioSink* sink_ = nullptr;
+    std::unique_ptr<RingReader> reader_;
+    std::unique_ptr<QAudioSink> sink_;
 };
 
 } // namespace
@@ -139,7 +100,7 @@ QtSoundDevice::QtSoundDevice() : impl_(std::make_shared<Impl>()) {}
 
 QtSoundDevice::~QtSoundDevice() {
     Close();
-    impl_->Stop();
+    impl_->thread.Stop();
 }
 
 bool QtSoundDevice::OutputAvailable() {
@@ -147,12 +108,11 @@ bool QtSoundDevice::OutputAvailable() {
 }
 
 bool QtSoundDevice::Open(const AudioFormat& format) {
-    if (impl_->open || QCoreApplication::instance() == nullptr) {
+    if (impl_->open.load() || !impl_->thread.Start()) {
         return false;
     }
-    impl_->Start();
     bool ok = false;
-    impl_->RunOnThread([&] {
+    impl_->thread.Run([&] {
         const QAudioDevice out = QMediaDevices::defaultAudioOutput();
         const QAudioFormat q = ToQt(format);
         if (out.isNull() || !out.isFormatSupported(q)) {
@@ -162,33 +122,29 @@ bool QtSoundDevice::Open(const AudioFormat& format) {
         impl_->format = q;
         ok = true;
     });
-    impl_->open = ok;
+    impl_->open.store(ok);
     return ok;
 }
 
 void QtSoundDevice::Close() {
-    impl_->open = false;
+    impl_->open.store(false);
 }
 
 bool QtSoundDevice::IsOpen() const {
-    return impl_->open;
+    return impl_->open.load();
 }
 
 std::unique_ptr<SoundBuffer> QtSoundDevice::CreateBuffer(std::size_t bytes,
                                                          std::span<const Notification> notes,
                                                          NotifySink sink) {
-    if (!impl_->open) {
+    if (!impl_->open.load()) {
         return nullptr;
     }
     std::shared_ptr<LoopingRing> ring = LoopingRing::Make(bytes, notes, std::move(sink));
     if (!ring) {
         return nullptr;
     }
-    auto buffer = std::make_unique<QtBuffer>(impl_, std::move(ring));
-    if (!buffer->Build()) {
-        return nullptr;
-    }
-    return buffer;
+    return std::make_unique<QtBuffer>(impl_, std::move(ring));
 }
 
 } // namespace kestrova::audio

@@ -1,12 +1,14 @@
 #include "audio/ds_stream_buffer.h"
 #include "audio/qt_ring_reader.h"
 #include "audio/qt_sound_device.h"
+#include "audio/qt_task_thread.h"
 
 #include <QCoreApplication>
 #include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace kestrova::audio {
@@ -60,6 +62,32 @@ TEST_F(QtSoundDeviceTest, PlaysThroughTheSinkOrReportsThatThereIsNoDevice) {
     EXPECT_TRUE(buffer.Stop());
     buffer.Release();
     device.Close();
+}
+
+TEST_F(QtSoundDeviceTest, TaskThreadRunsWorkOnItsOwnThreadInOrderAndWaits) {
+    QtTaskThread qt;
+    ASSERT_TRUE(qt.Start());
+    std::thread::id where;
+    qt.Run([&] { where = std::this_thread::get_id(); });
+    EXPECT_NE(where, std::this_thread::get_id());
+
+    std::vector<int> order;
+    std::vector<std::thread> callers;
+    for (int c = 0; c < 3; ++c) {
+        callers.emplace_back([&, c] {
+            for (int i = 0; i < 20; ++i) {
+                qt.Run([&] { order.push_back(c); }); // only ever touched on the Qt thread
+            }
+        });
+    }
+    for (auto& t : callers) {
+        t.join();
+    }
+    EXPECT_EQ(order.size(), 60u) << "every caller waited for its own task";
+
+    qt.Stop();
+    qt.Run([&] { where = std::this_thread::get_id(); });
+    EXPECT_EQ(where, std::this_thread::get_id()) << "stopped: runs in place";
 }
 
 // The pull path the sink drives, without a sink: what a read takes and where it
