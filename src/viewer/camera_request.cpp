@@ -1,0 +1,13 @@
+#include "viewer/camera_request.h"
+
+namespace kestrova::viewer {
+
+CameraRequest HttpCameraRequest(net::CHttpPoster::Options options) {
+    return [options](std::string& body, const std::string& url, const std::string& user,
+                     const std::string& password) {
+        net::CHttpPoster poster(options);
+        return poster.Request(body, url, false, user, password);
+    };
+}
+
+} // namespace kestrova::viewer

@@ -1,0 +1,106 @@
+#include "viewer/frame_composer.h"
+
+#include "viewer/picture_transform.h"
+#include "viewer/snapshot_builder.h"
+#include "viewer/view_math.h"
+
+#include <QPainter>
+
+namespace kestrova::viewer {
+
+namespace {
+
+constexpr QRgb kOverlayGreen = 0xFF00FF00;
+
+// Reallocates `image` only when its size or format differs.
+bool Ensure(QImage& image, int width, int height, QImage::Format format) {
+    if (image.width() != width || image.height() != height || image.format() != format)
+        image = QImage(width, height, format);
+    return !image.isNull();
+}
+
+} // namespace
+
+bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view) {
+    const int w = picture.width;
+    const int h = picture.height;
+    if (w <= 0 || h <= 0 || picture.stride < w * 3 ||
+        picture.bgr.size() < static_cast<std::size_t>(picture.stride) * (h - 1) + w * 3)
+        return false;
+
+    view.width.store(w);
+    view.height.store(h);
+    int expected = 0;
+    view.viewWidth.compare_exchange_strong(expected, w);
+    expected = 0;
+    view.viewHeight.compare_exchange_strong(expected, h);
+
+    const int mode = view.mirrorMode.load();
+    if (!Ensure(picture_, w, h, QImage::Format_BGR888))
+        return false;
+    TransformToTopDown(picture.bgr.data(), picture.stride, w, h, mode, picture_.bits(),
+                       static_cast<int>(picture_.bytesPerLine()));
+
+    SnapshotZoom zoom;
+    zoom.on = view.zoomOn.load();
+    if (zoom.on) {
+        zoom.width = view.zoomWidth.load();
+        zoom.height = view.zoomHeight.load();
+        const Point o =
+            ZoomDrawOrigin(view.zoomX.load(), view.zoomY.load(), zoom.width, zoom.height, mode);
+        zoom.x = o.x;
+        zoom.y = o.y;
+    }
+
+    if (view.snapshotRequest.load()) {
+        {
+            std::lock_guard lock(view.snapshotMutex);
+            BuildSnapshot(picture_.constBits(), static_cast<int>(picture_.bytesPerLine()), w, h,
+                          zoom, view.snapshotFull, view.snapshotPreview);
+        }
+        view.snapshotRequest.store(false);
+    }
+
+    const int percent = view.percent.load();
+    const int dw = ScaledExtent(view.viewWidth.load(), percent);
+    const int dh = ScaledExtent(view.viewHeight.load(), percent);
+    if (dw <= 0 || dh <= 0 || !Ensure(back_, dw, dh, QImage::Format_RGB32))
+        return false;
+    {
+        QPainter p(&back_);
+        const QRect target(0, 0, dw, dh);
+        if (zoom.on && zoom.width > 0 && zoom.height > 0) {
+            p.drawImage(target, picture_, QRect(zoom.x, zoom.y, zoom.width, zoom.height));
+            p.setPen(QColor::fromRgb(kOverlayGreen));
+            p.setClipRect(QRect(QPoint(10, 10), QPoint(99, 49)));
+            p.drawText(QRect(QPoint(10, 10), QPoint(99, 49)), Qt::AlignLeft | Qt::AlignTop,
+                       QStringLiteral("2X"));
+        } else {
+            p.drawImage(target, picture_);
+        }
+    }
+    {
+        std::lock_guard lock(frontMutex_);
+        std::swap(back_, front_);
+    }
+    composed_.fetch_add(1);
+    return true;
+}
+
+void FrameComposer::Paint(QPainter& painter) const {
+    std::lock_guard lock(frontMutex_);
+    if (!front_.isNull())
+        painter.drawImage(0, 0, front_);
+}
+
+QImage FrameComposer::Latest() const {
+    std::lock_guard lock(frontMutex_);
+    return front_.copy();
+}
+
+void FrameComposer::Clear() {
+    std::lock_guard lock(frontMutex_);
+    front_ = QImage();
+}
+
+} // namespace kestrova::viewer

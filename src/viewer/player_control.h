@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+#include <functional>
+#include <span>
+#include <string_view>
+
+namespace kestrova::viewer {
+
+class CVideoWindow;
+class DialogHost;
+
+// One automation method of the control: its dispatch id, name and parameter types.
+struct DispatchEntry {
+    int id;
+    const char* name;
+    std::span<const QMetaType::Type> params;
+    QMetaType::Type result; // QMetaType::Void for none
+};
+
+// The viewer control a page scripts. Every method except OpenSettingPage and AboutBox
+// forwards to the one CVideoWindow child; all are invokable by name and by dispatch id.
+class COrloPlayerSetaCtrl : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kDispidAboutBox = -552;
+
+    explicit COrloPlayerSetaCtrl(QWidget* parent = nullptr);
+    ~COrloPlayerSetaCtrl() override;
+
+    Q_INVOKABLE void StartPlay(int bRecord, const QString& sRecordFilename);
+    Q_INVOKABLE void StopPlay();
+    Q_INVOKABLE void SetZoomPercent(int nPercent);
+    Q_INVOKABLE void SetPlayAudio();
+    Q_INVOKABLE void StopPlayAudio();
+    Q_INVOKABLE void OpenSettingPage(const QString& sURL);
+    Q_INVOKABLE void SnapShot();
+    Q_INVOKABLE void SetViewSize(int nWidth, int nHeight);
+    Q_INVOKABLE void VideoFlip();
+    Q_INVOKABLE void VideoMirror();
+    Q_INVOKABLE void VideoZoom();
+    Q_INVOKABLE void AudioVolume(int nVal);
+    Q_INVOKABLE void DirectPT(int nVal);
+    Q_INVOKABLE void RestoreVideo();
+    Q_INVOKABLE bool SetSource(const QString& sURL, const QString& sFrameType,
+                               const QString& sPanTilt, const QString& sFrameRate,
+                               const QString& base64string);
+    Q_INVOKABLE void AboutBox();
+
+    // The dispatch table, in dispatch id order, AboutBox last.
+    static std::span<const DispatchEntry> DispatchTable();
+    static const DispatchEntry* FindDispatch(int id);
+    static const DispatchEntry* FindDispatch(std::string_view name);
+    // Calls a method by dispatch id or by name with the given arguments. A wrong id, name,
+    // argument count or argument type is refused with a message in `error`.
+    bool Invoke(int dispid, const QVariantList& args, QVariant* result = nullptr,
+                QString* error = nullptr);
+    bool Invoke(std::string_view name, const QVariantList& args, QVariant* result = nullptr,
+                QString* error = nullptr);
+
+    CVideoWindow& Window() { return *window_; }
+    void SetDialogHost(DialogHost* host);
+    // The URL OpenSettingPage last handed to the browser (empty when none was opened).
+    const QString& LastOpenedUrl() const { return lastOpened_; }
+    // Replaces the browser start, for hosts without a desktop and for tests.
+    void SetUrlOpener(std::function<bool(const QString&)> opener) { opener_ = std::move(opener); }
+
+private:
+    CVideoWindow* window_;
+    DialogHost* host_ = nullptr;
+    QString lastOpened_;
+    std::function<bool(const QString&)> opener_;
+};
+
+} // namespace kestrova::viewer

@@ -1,0 +1,107 @@
+#include "codec/image/bitmap.h"
+#include "viewer/picture_transform.h"
+#include "viewer/snapshot_builder.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace kestrova::viewer {
+namespace {
+
+// A bottom-up picture whose pixel (x, row) carries its own coordinates.
+struct Picture {
+    int width, height, stride;
+    std::vector<uint8_t> bytes;
+    Picture(int w, int h) : width(w), height(h), stride(DibStride(w)), bytes(stride * h, 0xEE) {
+        for (int r = 0; r < h; ++r)
+            for (int x = 0; x < w; ++x) {
+                uint8_t* p = &bytes[r * stride + x * 3];
+                p[0] = static_cast<uint8_t>(x);
+                p[1] = static_cast<uint8_t>(x >> 8);
+                p[2] = static_cast<uint8_t>(r);
+            }
+    }
+};
+
+// (x, bottom-up row) of the source pixel that landed at top-down (x, y).
+std::pair<int, int> SourceOf(const std::vector<uint8_t>& out, int stride, int x, int y) {
+    const uint8_t* p = &out[y * stride + x * 3];
+    return {p[0] | (p[1] << 8), p[2]};
+}
+
+TEST(PictureTransformTest, EveryModeIncludingPicturesWiderThan704) {
+    for (int width : {5, 704, 800}) {
+        Picture pic(width, 3);
+        const int dstStride = width * 3 + 1; // odd stride: rows must not bleed
+        for (int mode = 0; mode < 4; ++mode) {
+            std::vector<uint8_t> out(dstStride * 3, 0x11);
+            TransformToTopDown(pic.bytes.data(), pic.stride, width, 3, mode, out.data(), dstStride);
+            for (int y = 0; y < 3; ++y) {
+                for (int x : {0, 1, width - 1}) {
+                    const int sx = (mode & 2) ? width - 1 - x : x;
+                    const int srow = (mode & 1) ? y : 2 - y;
+                    EXPECT_EQ(SourceOf(out, dstStride, x, y), std::make_pair(sx & 0xFFFF, srow))
+                        << "width " << width << " mode " << mode << " at " << x << "," << y;
+                }
+                EXPECT_EQ(out[y * dstStride + width * 3], 0x11) << "padding byte overwritten";
+            }
+        }
+    }
+}
+
+std::vector<uint8_t> TopDown(const Picture& pic, int mode) {
+    std::vector<uint8_t> out(pic.width * 3 * pic.height);
+    TransformToTopDown(pic.bytes.data(), pic.stride, pic.width, pic.height, mode, out.data(),
+                       pic.width * 3);
+    return out;
+}
+
+TEST(SnapshotBuilderTest, FullImageKeepsTheDrawnPictureAndPreviewIs320x240) {
+    Picture pic(64, 48);
+    const auto drawn = TopDown(pic, 2);
+    FrameImage full, preview;
+    BuildSnapshot(drawn.data(), 64 * 3, 64, 48, {}, full, preview);
+    ASSERT_TRUE(full.IsValid());
+    ASSERT_TRUE(preview.IsValid());
+    EXPECT_EQ(full.Width(), 64);
+    EXPECT_EQ(full.Height(), 48);
+    EXPECT_EQ(preview.Width(), kPreviewWidth);
+    EXPECT_EQ(preview.Height(), kPreviewHeight);
+    // Top-left of the mirrored picture is the source's right-most column of the top row.
+    const uint8_t* top = full.Bits() + (48 - 1) * full.Stride();
+    EXPECT_EQ(top[0], 63);
+    EXPECT_EQ(top[2], 47);
+}
+
+TEST(SnapshotBuilderTest, ZoomCropsAndEnlargesBack) {
+    Picture pic(64, 48);
+    const auto drawn = TopDown(pic, 0);
+    FrameImage full, preview;
+    SnapshotZoom zoom{true, 32, 0, 32, 24}; // the top-right quarter
+    BuildSnapshot(drawn.data(), 64 * 3, 64, 48, zoom, full, preview);
+    ASSERT_TRUE(full.IsValid());
+    EXPECT_EQ(full.Width(), 64);
+    EXPECT_EQ(full.Height(), 48);
+    // The enlarged quarter's top-left pixel comes from around source (32, top row).
+    const uint8_t* top = full.Bits() + (48 - 1) * full.Stride();
+    EXPECT_NEAR(top[0], 32, 1);
+    EXPECT_NEAR(top[2], 47, 1);
+    // Its bottom-right from around (63, row 24 from the top).
+    const uint8_t* bottom = full.Bits() + 63 * 3;
+    EXPECT_NEAR(bottom[0], 63, 1);
+    EXPECT_NEAR(bottom[2], 47 - 23, 1);
+    ASSERT_TRUE(preview.IsValid());
+    EXPECT_EQ(preview.Width(), kPreviewWidth);
+    EXPECT_EQ(preview.Height(), kPreviewHeight);
+}
+
+TEST(SnapshotBuilderTest, EmptyPictureBuildsNothing) {
+    FrameImage full, preview;
+    uint8_t none = 0;
+    BuildSnapshot(&none, 0, 0, 0, {}, full, preview);
+    EXPECT_FALSE(full.IsValid());
+    EXPECT_FALSE(preview.IsValid());
+}
+
+} // namespace
+} // namespace kestrova::viewer
