@@ -1,0 +1,231 @@
+#include "codec/g726/g726.h"
+#include "codec/g726/g726_adpcm_impl.h"
+#include "codec/g726/g726_frame.h"
+#include "codec/g726/lowpass_filter.h"
+#include "g726/test_signals.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+namespace kestrova::g726 {
+namespace {
+
+struct StateDeleter {
+    void operator()(int* s) const { G726_decoder_destroy(s); }
+};
+using Decoder = std::unique_ptr<int, StateDeleter>;
+
+Decoder newDecoder() {
+    Decoder d(G726_decoder_create());
+    EXPECT_NE(d, nullptr);
+    return d;
+}
+
+std::vector<int16_t> decode(int* state, int bits, std::vector<uint8_t> data) {
+    std::vector<int16_t> out(8 * data.size() + 8, 0x5555);
+    const int n = G726_dec(state, bits, data.data(), static_cast<int>(data.size()), out.data());
+    EXPECT_GE(n, 0);
+    out.resize(std::max(n, 0));
+    return out;
+}
+
+// Decodes the given code words one by one through a fresh state: what the
+// unpacker must reproduce.
+std::vector<int16_t> decodeCodes(int bits, const std::vector<unsigned>& codes) {
+    AdpcmState adpcm;
+    LowPassFilter filter;
+    std::vector<int16_t> out;
+    for (unsigned code : codes) {
+        out.push_back(filter.process(toPcm(decodeCodeWord(adpcm, *rateTables(bits), code))));
+    }
+    return out;
+}
+
+std::vector<uint8_t> pseudoRandomBytes(size_t n, uint32_t seed) {
+    std::vector<uint8_t> bytes(n);
+    for (auto& b : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        b = static_cast<uint8_t>(seed >> 24);
+    }
+    return bytes;
+}
+
+TEST(G726Unpacking, FourBitsGiveTwoSamplesPerByteHighNibbleFirst) {
+    for (size_t n : {1u, 2u, 7u, 160u}) {
+        Decoder d = newDecoder();
+        EXPECT_EQ(decode(d.get(), 4, pseudoRandomBytes(n, 3)).size(), 2 * n);
+    }
+    Decoder d = newDecoder();
+    EXPECT_EQ(decode(d.get(), 4, {0x7A, 0x3F}), decodeCodes(4, {0x7, 0xA, 0x3, 0xF}));
+}
+
+TEST(G726Unpacking, CodeWordsAreReadMostSignificantBitFirst) {
+    // 0b101'110'01 0b1'010'011'1 ...: 3-bit codes 5, 6, 3, 2, 3 and 5-bit
+    // codes 0b10111, 0b00110, 0b10011 (one bit left).
+    const std::vector<uint8_t> bytes = {0xB9, 0xA7};
+    Decoder d3 = newDecoder();
+    EXPECT_EQ(decode(d3.get(), 3, bytes), decodeCodes(3, {5, 6, 3, 2, 3}));
+    Decoder d5 = newDecoder();
+    EXPECT_EQ(decode(d5.get(), 5, bytes), decodeCodes(5, {0x17, 0x06, 0x13}));
+    Decoder d2 = newDecoder();
+    EXPECT_EQ(decode(d2.get(), 2, bytes), decodeCodes(2, {2, 3, 2, 1, 2, 2, 1, 3}));
+}
+
+TEST(G726Unpacking, LeftoverBitsCarryIntoTheNextCall) {
+    // One 3-bit byte: two samples, two bits left that head the next code.
+    Decoder d = newDecoder();
+    EXPECT_EQ(decode(d.get(), 3, {0xB9}).size(), 2u);
+    const auto next = decode(d.get(), 3, {0xA7});
+    const auto whole = decodeCodes(3, {5, 6, 3, 2, 3});
+    EXPECT_EQ(next, std::vector<int16_t>(whole.begin() + 2, whole.end()));
+
+    // Length 0 still decodes what fits in the carried bits: 5-bit codes
+    // leave 3 bits of one byte, which hold one 2-bit code.
+    Decoder e = newDecoder();
+    EXPECT_EQ(decode(e.get(), 5, {0xB9}).size(), 1u);
+    EXPECT_EQ(decode(e.get(), 2, {}).size(), 1u);
+    EXPECT_EQ(decode(e.get(), 2, {}).size(), 0u);
+}
+
+// Any split of a stream into frames decodes to the same samples.
+TEST(G726Unpacking, FrameSplitsDoNotChangeTheSamples) {
+    const auto stream = pseudoRandomBytes(3000, 17);
+    for (int bits = 2; bits <= 5; ++bits) {
+        Decoder whole = newDecoder();
+        const auto expected = decode(whole.get(), bits, stream);
+        ASSERT_EQ(expected.size(), stream.size() * 8 / bits);
+        for (size_t frame : {1u, 3u, 40u, 160u, 1000u}) {
+            Decoder d = newDecoder();
+            std::vector<int16_t> got;
+            for (size_t pos = 0; pos < stream.size(); pos += frame) {
+                const auto part = decode(
+                    d.get(), bits,
+                    {stream.begin() + pos, stream.begin() + std::min(pos + frame, stream.size())});
+                got.insert(got.end(), part.begin(), part.end());
+            }
+            EXPECT_EQ(got, expected) << bits << " bits, frames of " << frame;
+        }
+    }
+}
+
+// Two streams decoded in alternation keep their own leftover bits and
+// histories: each comes out as if decoded alone.
+TEST(G726Decoder, InterleavedStreamsDoNotDisturbEachOther) {
+    const auto a = pseudoRandomBytes(200, 1);
+    const auto b = pseudoRandomBytes(200, 2);
+    Decoder aloneA = newDecoder();
+    Decoder aloneB = newDecoder();
+    const auto expectedA = decode(aloneA.get(), 3, a);
+    const auto expectedB = decode(aloneB.get(), 5, b);
+
+    Decoder da = newDecoder();
+    Decoder db = newDecoder();
+    std::vector<int16_t> gotA, gotB;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto pa = decode(da.get(), 3, {a[i]});
+        const auto pb = decode(db.get(), 5, {b[i]});
+        gotA.insert(gotA.end(), pa.begin(), pa.end());
+        gotB.insert(gotB.end(), pb.begin(), pb.end());
+    }
+    EXPECT_EQ(gotA, expectedA);
+    EXPECT_EQ(gotB, expectedB);
+}
+
+TEST(G726Decoder, ZeroCodesAt32kDecodeToSilence) {
+    Decoder d = newDecoder();
+    const auto out = decode(d.get(), 4, std::vector<uint8_t>(500, 0));
+    ASSERT_EQ(out.size(), 1000u);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](int16_t s) { return s == 0; }));
+}
+
+TEST(G726Decoder, RefusedCallsWriteNothingAndKeepTheState) {
+    const auto stream = pseudoRandomBytes(64, 5);
+    Decoder fresh = newDecoder();
+    const auto expected = decode(fresh.get(), 3, stream);
+
+    Decoder d = newDecoder();
+    std::vector<uint8_t> data = {0xB9};
+    std::vector<int16_t> out(64, 0x1234);
+    for (int bits : {-1, 0, 1, 6, 8, 32}) {
+        EXPECT_EQ(G726_dec(d.get(), bits, data.data(), 1, out.data()), 0) << bits;
+    }
+    EXPECT_EQ(G726_dec(nullptr, 4, data.data(), 1, out.data()), 0);
+    EXPECT_EQ(G726_dec(d.get(), 4, nullptr, 1, out.data()), 0);
+    EXPECT_EQ(G726_dec(d.get(), 4, data.data(), 1, nullptr), 0);
+    EXPECT_EQ(G726_dec(d.get(), 4, data.data(), -1, out.data()), 0);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](int16_t s) { return s == 0x1234; }));
+    // Nothing was consumed: the state decodes like a fresh one.
+    EXPECT_EQ(decode(d.get(), 3, stream), expected);
+
+    EXPECT_EQ(G726_decoder_destroy(nullptr), -1);
+    EXPECT_EQ(G726_decoder_destroy(G726_decoder_create()), 0);
+}
+
+// The two blocks other decoders are known to get wrong, on worked values.
+TEST(G726Blocks, ScaleFactorMixTruncatesTheProductTowardZero) {
+    // yl >> 6 = 544 with the six fraction bits set; al = 32 (ap = 128).
+    const uint32_t yl = 544 * 64 + 63;
+    EXPECT_EQ(StandardBlocks::scaleFactor(545, yl, 128), 544u); // +1 * 32 / 64 -> 0
+    EXPECT_EQ(StandardBlocks::scaleFactor(543, yl, 128), 544u); // -1 * 32 / 64 -> 0, not -1
+    EXPECT_EQ(StandardBlocks::scaleFactor(600, yl, 128), 544u + 28);
+    EXPECT_EQ(StandardBlocks::scaleFactor(500, yl, 128), 544u - 22);
+    EXPECT_EQ(StandardBlocks::scaleFactor(600, yl, 256), 600u); // ap >= 256: fast factor only
+    EXPECT_EQ(StandardBlocks::scaleFactor(600, yl, 0), 544u);   // ap = 0: slow factor only
+}
+
+TEST(G726Blocks, FortyKbitZeroPredictorLeaksMoreSlowly) {
+    const uint32_t positive = 25600;
+    const uint32_t negative = 65536 - 25600;
+    const uint32_t dqPlus = 1000;               // sign-magnitude +1000
+    const uint32_t dqMinus = (1u << 15) | 1000; // -1000
+    const uint32_t dqnPlus = toFloat(0, 1000);
+    // Same signs: +128; leak 25600 >> 9 = 50 at 40 kbit/s, >> 8 = 100 otherwise.
+    EXPECT_EQ(detail::updateZero(positive, dqPlus, dqnPlus, true), 25600u + 128 - 50);
+    EXPECT_EQ(detail::updateZero(positive, dqPlus, dqnPlus, false), 25600u + 128 - 100);
+    // Opposite signs: -128; the leak of a negative coefficient pulls it up.
+    EXPECT_EQ(detail::updateZero(negative, dqMinus, dqnPlus, true), 65536u - 25600 - 128 + 50);
+    EXPECT_EQ(detail::updateZero(negative, dqMinus, dqnPlus, false), 65536u - 25600 - 128 + 100);
+    // A zero difference only leaks.
+    EXPECT_EQ(detail::updateZero(positive, 0, dqnPlus, true), 25600u - 50);
+}
+
+// Full-scale input drives the reconstructed signal past what x4 fits in
+// 16 bits, and the filter's doubling past 16 bits: both saturate.
+TEST(G726Decoder, FullScaleInputSaturatesInsteadOfWrapping) {
+    // Alternating extreme codes at 16 kbit/s overload the decoder.
+    std::vector<uint8_t> stream(2000, 0x88); // codes 2, 0, 2, 0: largest steps, changing sign
+    Decoder d = newDecoder();
+    const auto out = decode(d.get(), 2, stream);
+    AdpcmState adpcm;
+    int overloaded = 0;
+    for (size_t i = 0; i < out.size(); ++i) {
+        const int sr =
+            decodeCodeWord(adpcm, *rateTables(2), (stream[i / 4] >> (6 - 2 * (i % 4))) & 3);
+        overloaded += (sr * 4 > 32767 || sr * 4 < -32768) ? 1 : 0;
+    }
+    EXPECT_GT(overloaded, 0) << "input did not reach overload";
+    EXPECT_EQ(toPcm(8191), 32764);
+    EXPECT_EQ(toPcm(8192), 32767);
+    EXPECT_EQ(toPcm(-8192), -32768);
+    EXPECT_EQ(toPcm(-8193), -32768);
+    EXPECT_EQ(toPcm(30000), 32767);
+
+    // The filter's worst case: input signs following its impulse response.
+    LowPassFilter probe;
+    std::vector<int> response;
+    response.push_back(probe.process(16384));
+    for (int i = 1; i < 40; ++i) {
+        response.push_back(probe.process(0));
+    }
+    LowPassFilter filter;
+    int16_t last = 0;
+    for (int i = 39; i >= 0; --i) {
+        last = filter.process(response[i] >= 0 ? int16_t{32767} : int16_t{-32768});
+    }
+    EXPECT_EQ(last, 32767);
+}
+
+} // namespace
+} // namespace kestrova::g726
