@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace kestrova::mpeg4 {
 
@@ -87,8 +88,8 @@ private:
         size_t byte = bitpos_ >> 3;
         uint32_t w;
         if (byte + 4 <= size_) {
-            w = (uint32_t{data_[byte]} << 24) | (uint32_t{data_[byte + 1]} << 16) |
-                (uint32_t{data_[byte + 2]} << 8) | uint32_t{data_[byte + 3]};
+            std::memcpy(&w, data_ + byte, 4);
+            w = __builtin_bswap32(w);
         } else {
             w = 0;
             for (size_t i = 0; i < 4; ++i)

@@ -3,26 +3,31 @@
 namespace kestrova::mpeg4 {
 
 bool decode_coefficients(BitReader& br, const VlcTables& t, bool intra, const uint8_t* scan,
-                         int start, int32_t* qf) {
+                         int start, int32_t* qf, uint8_t* positions, int* count) {
     const VlcTable& table = t.tcoef[intra ? 1 : 0];
     const int ti = intra ? 1 : 0;
     int pos = start;
     for (;;) {
-        int sym = table.decode(br);
+        // Regular symbols and their sign bit come from one look at the stream.
+        const uint32_t bits = br.peek(table.max_len() + 1);
+        const VlcTable::Entry e = table.entry(bits >> 1);
+        int sym = e.symbol;
         if (sym < 0)
             return false;
         int last, run, level;
         if (sym != kTcoefEscape) {
-            const Tcoef c = tcoef_symbol(intra, sym);
+            const auto& c = t.tcoef_info[ti][sym];
             last = c.last;
             run = c.run;
-            level = br.get_bit() ? -c.level : c.level;
-        } else if (br.get_bit() == 0) {
+            const bool negative = (bits >> (table.max_len() - e.len)) & 1;
+            br.skip(e.len + 1);
+            level = negative ? -c.level : c.level;
+        } else if ((br.skip(e.len), br.get_bit()) == 0) {
             // Mode 1: level offset by the largest level of (last, run).
             sym = table.decode(br);
             if (sym < 0 || sym == kTcoefEscape)
                 return false;
-            const Tcoef c = tcoef_symbol(intra, sym);
+            const auto& c = t.tcoef_info[ti][sym];
             last = c.last;
             run = c.run;
             const int mag = c.level + t.lmax[ti][c.last][c.run];
@@ -32,7 +37,7 @@ bool decode_coefficients(BitReader& br, const VlcTables& t, bool intra, const ui
             sym = table.decode(br);
             if (sym < 0 || sym == kTcoefEscape)
                 return false;
-            const Tcoef c = tcoef_symbol(intra, sym);
+            const auto& c = t.tcoef_info[ti][sym];
             last = c.last;
             run = c.run + t.rmax[ti][c.last][c.level] + 1;
             level = br.get_bit() ? -c.level : c.level;
@@ -50,6 +55,8 @@ bool decode_coefficients(BitReader& br, const VlcTables& t, bool intra, const ui
         if (pos > 63)
             return false;
         qf[scan[pos]] = level;
+        if (positions)
+            positions[(*count)++] = scan[pos];
         ++pos;
         if (last)
             return true;

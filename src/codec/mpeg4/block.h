@@ -12,8 +12,11 @@ namespace kestrova::mpeg4 {
 
 // Decodes coefficients into qf (raster order, must be zeroed by the caller)
 // from scan position `start`. False on an invalid code or a run past 63.
+// When `positions` is given, the raster index of every coefficient written is
+// appended there (at most 64) and counted in *count.
 bool decode_coefficients(BitReader& br, const VlcTables& t, bool intra, const uint8_t* scan,
-                         int start, int32_t* qf);
+                         int start, int32_t* qf, uint8_t* positions = nullptr,
+                         int* count = nullptr);
 
 // Reads an intra DC differential of the given size (0..12).
 int read_dc_differential(BitReader& br, int size);

@@ -57,21 +57,41 @@ void dequant_intra(int32_t* block, int qp, int dc_scale, int quant_type, const u
     mismatch_control(block);
 }
 
-void dequant_inter(int32_t* block, int qp, int quant_type, const uint8_t* matrix) {
+void dequant_inter_sparse(int32_t* block, const uint8_t* positions, int count, int qp,
+                          int quant_type, const uint8_t* matrix) {
     if (quant_type == 0) {
-        for (int i = 0; i < 64; ++i)
-            if (block[i] != 0)
-                block[i] = h263_level(block[i], qp);
+        for (int k = 0; k < count; ++k) {
+            int32_t& v = block[positions[k]];
+            if (v != 0)
+                v = h263_level(v, qp);
+        }
         return;
     }
-    for (int i = 0; i < 64; ++i) {
-        const int32_t qf = block[i];
+    int64_t sum = 0;
+    for (int k = 0; k < count; ++k) {
+        int32_t& f = block[positions[k]];
+        const int32_t qf = f;
         if (qf == 0)
             continue;
-        const int64_t v = (2 * int64_t{qf} + (qf > 0 ? 1 : -1)) * matrix[i] * qp;
-        block[i] = saturate(v / 16);
+        const int64_t v = (2 * int64_t{qf} + (qf > 0 ? 1 : -1)) * matrix[positions[k]] * qp;
+        f = saturate(v / 16);
+        sum += f;
     }
-    mismatch_control(block);
+    // Mismatch control (see mismatch_control); only listed positions are set.
+    bool any = false;
+    for (int k = 0; k < count; ++k)
+        any |= block[positions[k]] != 0;
+    if (any && (sum & 1) == 0)
+        block[63] ^= 1;
+}
+
+void dequant_inter(int32_t* block, int qp, int quant_type, const uint8_t* matrix) {
+    uint8_t positions[64];
+    int count = 0;
+    for (int i = 0; i < 64; ++i)
+        if (block[i] != 0)
+            positions[count++] = static_cast<uint8_t>(i);
+    dequant_inter_sparse(block, positions, count, qp, quant_type, matrix);
 }
 
 } // namespace kestrova::mpeg4

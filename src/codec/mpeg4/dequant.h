@@ -15,6 +15,9 @@ int dc_scaler(int qp, bool chroma);
 void dequant_intra(int32_t* block, int qp, int dc_scale, int quant_type, const uint8_t* matrix);
 // Inter block: every coefficient by the method of quant_type.
 void dequant_inter(int32_t* block, int qp, int quant_type, const uint8_t* matrix);
+// The same when only the listed raster positions can be non-zero.
+void dequant_inter_sparse(int32_t* block, const uint8_t* positions, int count, int qp,
+                          int quant_type, const uint8_t* matrix);
 
 // Division rounded to the nearest integer, halves away from zero (m > 0).
 inline int32_t div_round(int32_t n, int32_t m) {

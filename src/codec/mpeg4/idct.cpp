@@ -49,6 +49,7 @@ template <bool Column> inline void idct_line(const Acc x[8], Acc y[8]) {
 // Runs both passes; out receives the final values (y + 2^19) >> 20.
 void transform(const int32_t* in, int32_t* out) {
     Acc rows[64];
+    unsigned row_mask = 0; // rows with a non-zero value
     for (int r = 0; r < 8; ++r) {
         const int32_t* src = in + 8 * r;
         Acc* dst = rows + 8 * r;
@@ -59,12 +60,29 @@ void transform(const int32_t* in, int32_t* out) {
             // A line with only its first value gives 362 x x0 everywhere.
             const Acc dc = Acc{362} * src[0];
             std::fill(dst, dst + 8, dc);
+            row_mask |= (src[0] != 0) << r;
             continue;
         }
+        row_mask |= 1u << r;
         Acc x[8];
         for (int i = 0; i < 8; ++i)
             x[i] = src[i];
         idct_line<false>(x, dst);
+    }
+    if ((row_mask & ~1u) == 0) {
+        // Only the first row is set: every column holds just x0, so the
+        // column pass reduces to e = 362 x x0 and the odd terms R(0) = 128
+        // on lines 1, 2 (added) and 5, 6 (subtracted).
+        for (int c = 0; c < 8; ++c) {
+            const Acc e = 362 * rows[c] + (Acc{1} << 19);
+            const auto base = static_cast<int32_t>(e >> 20);
+            const auto plus = static_cast<int32_t>((e + 128) >> 20);
+            const auto minus = static_cast<int32_t>((e - 128) >> 20);
+            out[c] = out[24 + c] = out[32 + c] = out[56 + c] = base;
+            out[8 + c] = out[16 + c] = plus;
+            out[40 + c] = out[48 + c] = minus;
+        }
+        return;
     }
     for (int c = 0; c < 8; ++c) {
         Acc x[8], y[8];

@@ -43,9 +43,11 @@ bool decode_inter_residual(DecoderState& s, const VlcTables& t, int col, int row
             continue;
         int32_t* qf = s.coeffs;
         std::memset(qf, 0, sizeof(s.coeffs));
-        if (!decode_coefficients(s.br, t, false, kZigzagScan, 0, qf))
+        uint8_t positions[64];
+        int count = 0;
+        if (!decode_coefficients(s.br, t, false, kZigzagScan, 0, qf, positions, &count))
             return false;
-        dequant_inter(qf, qp, s.stream.quant_type, s.stream.inter_matrix);
+        dequant_inter_sparse(qf, positions, count, qp, s.stream.quant_type, s.stream.inter_matrix);
         uint8_t* dst;
         int stride;
         if (b < 4) {

@@ -56,6 +56,8 @@ VlcTables make_tables() {
             std::fill(std::begin(row), std::end(row), int8_t{-1});
         for (int sym = 0; sym < kTcoefSymbols; ++sym) {
             const Tcoef c = tcoef_symbol(intra != 0, sym);
+            t.tcoef_info[intra][sym] = {static_cast<uint8_t>(c.last), static_cast<uint8_t>(c.run),
+                                        static_cast<uint8_t>(c.level)};
             uint8_t& lm = t.lmax[intra][c.last][c.run];
             lm = std::max<uint8_t>(lm, static_cast<uint8_t>(c.level));
             int8_t& rm = t.rmax[intra][c.last][c.level];

@@ -28,11 +28,14 @@ public:
 
     int max_len() const { return max_len_; }
 
-private:
     struct Entry {
         int16_t symbol = -1;
         uint8_t len = 0;
     };
+    // The entry for the next max_len() bits of the stream.
+    Entry entry(uint32_t bits) const { return lut_[bits]; }
+
+private:
     std::vector<Entry> lut_;
     int max_len_ = 0;
 };
@@ -44,7 +47,11 @@ struct VlcTables {
     // the escape modes; 0 / -1 where the table has no such entry.
     uint8_t lmax[2][2][64]; // [intra][last][run]
     int8_t rmax[2][2][32];  // [intra][last][level]
-    bool valid = true;      // every table built without a clash
+    // (last, run, level) of every regular coefficient symbol, [intra][symbol].
+    struct {
+        uint8_t last, run, level;
+    } tcoef_info[2][kTcoefSymbols];
+    bool valid = true; // every table built without a clash
 };
 
 // The tables, built once on first use (thread-safe).

@@ -1,0 +1,118 @@
+// Decodes the same 640x480, 600-picture clip with this decoder and with
+// libavcodec's MPEG-4 decoder on one thread, and prints pictures per second.
+//
+// Usage: mpeg4_bench [pictures] [qscale]
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "codec/mpeg4/decoder.h"
+#include "mpeg4/clip_support.h"
+
+using kestrova::mpeg4::testing::Bytes;
+namespace t = kestrova::mpeg4::testing;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double ours(const std::vector<Bytes>& frames, uint64_t& checksum) {
+    auto* dec = reinterpret_cast<DECODER*>(decoder_create());
+    if (!dec)
+        return -1;
+    dec->deblocking = 0;
+    Bytes out(6 * 1024 * 768);
+    decoder_set_output_capacity(dec, static_cast<int>(out.size()));
+    const auto start = Clock::now();
+    for (const Bytes& f : frames) {
+        Bytes in = f;
+        int used = static_cast<int>(in.size());
+        if (decoder_decode(dec, out.data(), in.data(), &used) != 0) {
+            std::fprintf(stderr, "decode failed\n");
+            decoder_destroy(dec);
+            return -1;
+        }
+        checksum += out[out.size() / 7];
+    }
+    const double s = std::chrono::duration<double>(Clock::now() - start).count();
+    decoder_destroy(dec);
+    return s;
+}
+
+double reference(const std::vector<Bytes>& frames, uint64_t& checksum) {
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG4);
+    AVCodecContext* ctx = codec ? avcodec_alloc_context3(codec) : nullptr;
+    if (!ctx)
+        return -1;
+    ctx->thread_count = 1;
+    if (avcodec_open2(ctx, codec, nullptr) < 0)
+        return -1;
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    std::vector<Bytes> padded;
+    for (const Bytes& f : frames) {
+        Bytes p = f;
+        p.resize(f.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+        padded.push_back(std::move(p));
+    }
+    const auto start = Clock::now();
+    for (size_t i = 0; i < frames.size(); ++i) {
+        pkt->data = padded[i].data();
+        pkt->size = static_cast<int>(frames[i].size());
+        if (avcodec_send_packet(ctx, pkt) < 0)
+            break;
+        while (avcodec_receive_frame(ctx, frame) == 0)
+            checksum += frame->data[0][0];
+    }
+    avcodec_send_packet(ctx, nullptr);
+    while (avcodec_receive_frame(ctx, frame) == 0)
+        checksum += frame->data[0][0];
+    const double s = std::chrono::duration<double>(Clock::now() - start).count();
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+    avcodec_free_context(&ctx);
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int pictures = argc > 1 ? std::atoi(argv[1]) : 600;
+    const int qscale = argc > 2 ? std::atoi(argv[2]) : 5;
+    const std::string dir = t::make_temp_dir();
+    const std::string m4v = dir + "/bench.m4v";
+    const std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+                            "'testsrc2=size=640x480:rate=25' -frames:v " +
+                            std::to_string(pictures) + " -c:v mpeg4 -qscale:v " +
+                            std::to_string(qscale) + " -g 12 -bf 0 -f m4v '" + m4v + "'";
+    if (dir.empty() || !t::run(cmd)) {
+        std::fprintf(stderr, "could not encode the clip\n");
+        return 1;
+    }
+    const std::vector<Bytes> frames = t::split_pictures(t::read_file(m4v));
+    t::run("rm -rf '" + dir + "'");
+
+    uint64_t sum = 0;
+    // One warm-up pass each, then the timed pass.
+    ours(frames, sum);
+    reference(frames, sum);
+    const double a = ours(frames, sum);
+    const double b = reference(frames, sum);
+    if (a <= 0 || b <= 0)
+        return 1;
+    const double fa = double(frames.size()) / a;
+    const double fb = double(frames.size()) / b;
+    std::printf("pictures: %zu (640x480, qscale %d, GOP 12)\n", frames.size(), qscale);
+    std::printf("ours:       %8.1f pictures/s\n", fa);
+    std::printf("libavcodec: %8.1f pictures/s (one thread)\n", fb);
+    std::printf("ratio:      %8.2fx\n", fa / fb);
+    std::printf("(checksum %llu)\n", static_cast<unsigned long long>(sum));
+    return 0;
+}
