@@ -14,7 +14,8 @@ namespace kestrova::net {
 // and a slow reader never grow memory. The HTTP status and redirects are not looked
 // at: whatever body the camera sends (a 401 or 503 page included) is read as data.
 // Open and Read block without a time-out of their own; the caller bounds them and
-// calls Abort() from another thread to unblock them.
+// calls Abort() (or Close()) from another thread to unblock them. Only http and https
+// URLs are opened. Opening again while open closes the previous transfer first.
 class StreamConnection {
 public:
     // Receive buffer bound used unless SetBufferCapacity() chose another.
@@ -39,6 +40,8 @@ public:
     // Thread-safe; unblocks Open and Read. Stays in force until Close(): an Open that
     // starts after an Abort() fails at once.
     void Abort();
+    // Ends the transfer and releases it. May run while another thread is blocked in Read or
+    // Open: that call returns first (with what it had, or -1 / false).
     void Close();
     bool IsOpen() const;
     std::string LastError() const;

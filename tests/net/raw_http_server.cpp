@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
@@ -13,6 +14,14 @@ namespace kestrova::net::test {
 namespace {
 
 constexpr std::size_t kMaxRequestBytes = 1 << 20;
+
+// The tests talk to loopback servers directly, whatever proxy the machine has configured.
+const bool kProxyCleared = [] {
+    for (const char* name :
+         {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+        unsetenv(name);
+    return true;
+}();
 
 std::string Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
