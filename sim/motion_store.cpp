@@ -3,6 +3,7 @@
 #include "json.h"
 #include "pages.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -149,7 +150,12 @@ ProtocolReply MotionStore::Handle(std::string_view body, bool busy) {
                 return Bad("line without \": \": " + std::string(lines[i].substr(0, 40)));
             continue;
         }
-        keys.emplace(std::string(lines[i].substr(0, sep)), std::string(lines[i].substr(sep + 2)));
+        // A key given twice (e.g. smuggled in through a title) makes the block ambiguous.
+        if (!keys.emplace(std::string(lines[i].substr(0, sep)),
+                          std::string(lines[i].substr(sep + 2)))
+                 .second)
+            return Bad("duplicate key " +
+                       std::string(lines[i].substr(0, std::min<size_t>(sep, 40))));
     }
 
     const bool known = command == "MOT_READ_VIEW" || command == "MOT_READ_AREA" ||

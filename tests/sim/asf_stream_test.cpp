@@ -170,6 +170,53 @@ TEST_F(AsfStreamTest, SavedAreasChangeTheMotionLevels) {
     EXPECT_EQ(levels[1] + levels[2] + levels[3], 0);
 }
 
+TEST_F(AsfStreamTest, FaultModesBreakTheStreamWhereNamed) {
+    SimOptions o;
+    o.fps = 25;
+    o.fault = "close-mid-header";
+    std::string body = Stream(o, 3000);
+    EXPECT_FALSE(ReadAsfHeader(body, nullptr).has_value());
+    EXPECT_GT(body.size(), 30u);
+
+    ASSERT_TRUE(sim_->SetFault("stall-after-headers"));
+    body = Fetch({.url = sim_->BaseUrl() + "img/video.asf", .timeoutMs = 500}).body;
+    auto h = ReadAsfHeader(body, nullptr);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(body.size(), h->dataStart); // headers, then nothing
+
+    const std::pair<const char*, const char*> broken[] = {
+        {"bad-stream-number", "stream number 5"},
+        {"oversize-payload", "does not fit its object"},
+    };
+    for (const auto& [fault, rule] : broken) {
+        SCOPED_TRACE(fault);
+        ASSERT_TRUE(sim_->SetFault(fault));
+        body = Fetch({.url = sim_->BaseUrl() + "img/video.asf", .timeoutMs = 400}).body;
+        h = ReadAsfHeader(body, nullptr);
+        ASSERT_TRUE(h);
+        const AsfPackets packets =
+            ReadAsfPackets(std::string_view(body).substr(h->dataStart), h->packetSize);
+        EXPECT_NE(packets.error.find(rule), std::string::npos) << packets.error;
+        int frames = 0;
+        for (const auto& obj : packets.objects)
+            frames += (obj.streamByte & 0x7F) == 1;
+        EXPECT_EQ(frames, 1); // the first frame was sound
+    }
+
+    ASSERT_TRUE(sim_->SetFault("close-mid-frame"));
+    body = Fetch({.url = sim_->BaseUrl() + "img/video.asf", .timeoutMs = 3000}).body;
+    h = ReadAsfHeader(body, nullptr);
+    ASSERT_TRUE(h);
+    const std::string_view data = std::string_view(body).substr(h->dataStart);
+    EXPECT_NE(data.size() % h->packetSize, 0u); // ends inside a packet
+    const AsfPackets packets = ReadAsfPackets(data, h->packetSize);
+    EXPECT_EQ(packets.error, "");
+    int frames = 0;
+    for (const auto& obj : packets.objects)
+        frames += (obj.streamByte & 0x7F) == 1;
+    EXPECT_EQ(frames, 2);
+}
+
 TEST(AsfPacketizerTest, EveryFrameSizeEndsItsPacketWithRoomForTheLevels) {
     // Frame sizes around the packet boundaries are where the end of a frame could
     // leave fewer than four padding bytes.
