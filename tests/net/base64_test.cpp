@@ -1,5 +1,4 @@
 #include "net/base64.h"
-#include "net/http_poster.h"
 
 #include <array>
 #include <gtest/gtest.h>
@@ -100,14 +99,6 @@ TEST(Base64, RoundTripsRandomDataWithCallerSizedBuffer) {
         EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
         EXPECT_EQ(out[static_cast<std::size_t>(n)], 0);
     }
-}
-
-TEST(Base64, PosterKeepsTheGroupBetweenCalls) {
-    CHttpPoster poster;
-    std::vector<uint8_t> out(8, 0);
-    EXPECT_EQ(poster.Base64Decode("On", out), 0);
-    EXPECT_EQ(poster.Base64Decode("4=", out), 2);
-    EXPECT_EQ(AsText(out, 2), ":~");
 }
 
 } // namespace
