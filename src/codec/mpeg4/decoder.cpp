@@ -7,8 +7,10 @@
 #include "codec/mpeg4/state.h"
 #include "codec/mpeg4/vlc_tables.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 namespace kestrova::mpeg4 {
 
@@ -21,8 +23,11 @@ void derive_layout(DecoderState& s) {
 
 namespace {
 
-template <typename T> std::unique_ptr<T[]> alloc_zeroed(size_t n) {
-    return std::unique_ptr<T[]>(new (std::nothrow) T[n]());
+// Stores come from calloc: zero-filled, and the pages of a large store are
+// only touched when a picture of that size is decoded.
+template <typename T> ZeroedArray<T> alloc_zeroed(size_t n) {
+    static_assert(std::is_trivial_v<T>);
+    return ZeroedArray<T>(static_cast<T*>(std::calloc(n, sizeof(T))));
 }
 
 int64_t output_bytes(const DecoderState& s) {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 namespace kestrova::mpeg4 {
@@ -71,13 +72,19 @@ struct VopParams {
     int intra_dc_vlc_thr = 0;
 };
 
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+// A zero-filled array from calloc.
+template <typename T> using ZeroedArray = std::unique_ptr<T[], FreeDeleter>;
+
 struct DecoderState : DECODER {
     // Current picture, unpadded (stride = width, chroma width / 2).
-    std::unique_ptr<uint8_t[]> cur_y, cur_cb, cur_cr;
+    ZeroedArray<uint8_t> cur_y, cur_cb, cur_cr;
     // Previous picture with replicated borders.
-    std::unique_ptr<uint8_t[]> ref_y_store, ref_cb_store, ref_cr_store;
-    std::unique_ptr<MacroblockRecord[]> mbs;
-    std::unique_ptr<MacroblockVectors[]> mvs;
+    ZeroedArray<uint8_t> ref_y_store, ref_cb_store, ref_cr_store;
+    ZeroedArray<MacroblockRecord> mbs;
+    ZeroedArray<MacroblockVectors> mvs;
 
     Layout layout;
     StreamParams stream;
