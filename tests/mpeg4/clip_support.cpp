@@ -127,21 +127,6 @@ struct Reader {
     }
 };
 
-struct Writer {
-    Bytes out;
-    int used = 8;
-    void put(uint32_t v, int n) {
-        for (int i = n - 1; i >= 0; --i) {
-            if (used == 8) {
-                out.push_back(0);
-                used = 0;
-            }
-            out.back() |= static_cast<uint8_t>(((v >> i) & 1u) << (7 - used));
-            ++used;
-        }
-    }
-};
-
 int increment_bits(uint32_t resolution) {
     int bits = 1;
     while (bits < 16 && ((resolution - 1) >> bits) != 0)
@@ -151,7 +136,7 @@ int increment_bits(uint32_t resolution) {
 
 } // namespace
 
-Bytes rewrite_to_camera_layer(const Bytes& frame) {
+Bytes rewrite_to_camera_layer(const Bytes& frame, int new_width, int new_height) {
     const auto codes = start_codes(frame);
     for (size_t k = 0; k < codes.size(); ++k) {
         const size_t at = codes[k];
@@ -189,7 +174,7 @@ Bytes rewrite_to_camera_layer(const Bytes& frame) {
         if (r.bad)
             return {};
 
-        Writer w;
+        BitWriter w;
         w.put(0x000001, 24);
         w.put(0x20, 8);
         w.put(0, 1); // random_accessible_vol
@@ -203,9 +188,9 @@ Bytes rewrite_to_camera_layer(const Bytes& frame) {
         w.put(1, 1);
         w.put(0, 1); // no fixed rate
         w.put(1, 1);
-        w.put(width, 13);
+        w.put(new_width ? static_cast<uint32_t>(new_width) : width, 13);
         w.put(1, 1);
-        w.put(height, 13);
+        w.put(new_height ? static_cast<uint32_t>(new_height) : height, 13);
         w.put(1, 1);      // marker
         w.put(0b0100, 4); // interlaced 0, obmc_disable 1, sprite 0, not_8_bit 0
         w.put(quant_type, 1);
@@ -218,6 +203,29 @@ Bytes rewrite_to_camera_layer(const Bytes& frame) {
         return out;
     }
     return frame;
+}
+
+long find_start_code(const Bytes& data, uint8_t value) {
+    for (size_t at : start_codes(data))
+        if (data[at + 3] == value)
+            return static_cast<long>(at);
+    return -1;
+}
+
+void BitWriter::put(uint32_t v, int n) {
+    for (int i = n - 1; i >= 0; --i) {
+        if (used == 8) {
+            out.push_back(0);
+            used = 0;
+        }
+        out.back() |= static_cast<uint8_t>(((v >> i) & 1u) << (7 - used));
+        ++used;
+    }
+}
+
+void BitWriter::stuff() {
+    const int n = used == 8 ? 8 : 8 - used;
+    put((1u << (n - 1)) - 1, n);
 }
 
 double luma_psnr(const uint8_t* a, const uint8_t* b, size_t count) {

@@ -48,9 +48,22 @@ bool make_clip(const ClipSpec& spec, const std::string& dir, Clip& clip);
 std::vector<Bytes> split_pictures(const Bytes& stream);
 
 // Replaces the video object layer header in a frame by the camera's 14-byte
-// form carrying the same resolution, time resolution and quant_type. Returns
-// the frame unchanged when it has no layer header; empty on a parse error.
-Bytes rewrite_to_camera_layer(const Bytes& frame);
+// form carrying the same resolution (or the given one, when non-zero), time
+// resolution and quant_type. Returns the frame unchanged when it has no layer
+// header; empty on a parse error.
+Bytes rewrite_to_camera_layer(const Bytes& frame, int width = 0, int height = 0);
+
+// Offset of the first start code with the given value, or -1.
+long find_start_code(const Bytes& data, uint8_t value);
+
+// MSB-first bit writer for hand-made streams.
+struct BitWriter {
+    Bytes out;
+    int used = 8;
+    void put(uint32_t value, int bits);
+    // Pads with the stuffing pattern (0 then ones) to the byte boundary.
+    void stuff();
+};
 
 // Luma PSNR in dB between two planes of equal size (99 for identical).
 double luma_psnr(const uint8_t* a, const uint8_t* b, size_t count);
