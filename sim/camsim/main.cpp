@@ -1,6 +1,6 @@
 // camsim: runs the simulated camera until interrupted.
-#include "camera_simulator.h"
-#include "faults.h"
+#include "sim/camera_simulator.h"
+#include "sim/faults.h"
 
 #include <atomic>
 #include <chrono>
