@@ -30,7 +30,14 @@ bool CAudioPlayer::Open(int formatCode, std::uint32_t frameSize) {
         device_->Close();
         return false;
     }
-    decoder_ = decoderFactory_ ? std::shared_ptr<BlockDecoder>(decoderFactory_()) : nullptr;
+    try {
+        decoder_ = decoderFactory_ ? std::shared_ptr<BlockDecoder>(decoderFactory_()) : nullptr;
+    } catch (...) {
+        // No decoder, no play: leave nothing open behind a failed Open.
+        buffer_.Release();
+        device_->Close();
+        return false;
+    }
     formatCode_ = formatCode;
     frameSize_ = frameSize;
     open_.store(true);

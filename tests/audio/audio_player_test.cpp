@@ -140,6 +140,11 @@ TEST(AudioPlayer, OpenFailsCleanlyWhenTheDeviceOrTheBufferCannotBeMade) {
     EXPECT_FALSE(rig.device->IsOpen()) << "the device is released again";
     rig.device->SetFailCreateBuffer(false);
     EXPECT_FALSE(rig.player.Open(2, 0)) << "no frame size, no buffer";
+    rig.decoder->failCreate = true;
+    EXPECT_FALSE(rig.player.Open(2, 160)) << "no decoder";
+    EXPECT_FALSE(rig.device->IsOpen());
+    EXPECT_FALSE(rig.device->HasBuffer());
+    rig.decoder->failCreate = false;
     EXPECT_TRUE(rig.window.Messages().empty()) << "WM_AUDIO_READY only when the output opens";
 
     CAudioPlayer noDevice(&rig.window, nullptr, {});

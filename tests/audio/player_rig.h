@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -46,6 +47,7 @@ public:
         std::mutex mutex;
         int calls = 0;
         Fault fault = Fault::None;
+        bool failCreate = false; // the factory runs out of memory
     };
     explicit MarkDecoder(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
     int Decode(int, std::span<const std::uint8_t> frame, std::span<std::int16_t> out) override {
@@ -79,7 +81,12 @@ struct PlayerRig {
                                                            {},
                                                            std::chrono::milliseconds(5)})
         : device(std::make_shared<NullSoundDevice>(std::move(options))),
-          player(&window, device, [s = decoder] { return std::make_unique<MarkDecoder>(s); }) {}
+          player(&window, device, [s = decoder] {
+              if (s->failCreate) {
+                  throw std::bad_alloc();
+              }
+              return std::make_unique<MarkDecoder>(s);
+          }) {}
 
     ~PlayerRig() {
         player.StopThread(2000);
