@@ -18,7 +18,7 @@ int CMJpegSession::Run() {
     try {
         parser_.Reset();
         ClearQueues();
-        switch (Connect()) {
+        switch (Connect(/*httpOnly=*/true)) {
         case Connected::Stopped:
             StopSequence();
             return kStopped;

@@ -1,6 +1,7 @@
 #include "stream/stream_session.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 
 namespace kestrova::stream {
@@ -55,7 +56,14 @@ void CStreamSession::SetTarget(const std::string& url, const std::string& user,
     password_ = password;
 }
 
-CStreamSession::Connected CStreamSession::Connect() {
+CStreamSession::Connected CStreamSession::Connect(bool httpOnly) {
+    if (httpOnly) {
+        std::string scheme = url_.substr(0, std::min<std::size_t>(url_.size(), 7));
+        std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (scheme != "http://")
+            return Connected::Failed;
+    }
     auto state = std::make_shared<ConnectState>();
     state->source = sourceFactory_();
     if (!state->source)

@@ -40,8 +40,9 @@ protected:
     enum class Wait { Data, TimedOut, Stopped };
 
     // Opens the target on a connect attempt of its own, bounded by the connect time-out.
-    // An attempt still running then is aborted and abandoned.
-    Connected Connect();
+    // An attempt still running then is aborted and abandoned. `httpOnly`: a target whose
+    // scheme is not HTTP fails at once.
+    Connected Connect(bool httpOnly = false);
     // Starts the reader; `some`: each read hands over what has arrived (at least one byte).
     void StartReader(bool some, std::size_t capacity);
     // Asks the reader for the next read of `count` bytes (exactly one read is in flight).

@@ -146,6 +146,13 @@ TEST(Sessions, ConnectFailureHangAndStopWhileConnecting) {
         EXPECT_EQ(play.Ended().size(), 1u);
     }
     {
+        // The Motion-JPEG session opens only HTTP targets.
+        Play<CMJpegSession> play({});
+        play.session.SetTarget("ftp://camera/stream", "u", "p");
+        EXPECT_EQ(play.RunToEnd(), kConnectError);
+        EXPECT_EQ(play.source->opens, 0);
+    }
+    {
         Play<CAsfSession> play({});
         play.source->openMode = ScriptedSource::OpenMode::Hang;
         const auto t0 = std::chrono::steady_clock::now();
