@@ -287,11 +287,6 @@ void CurlTransfer::ReleaseHandle() {
     body_.clear();
 }
 
-bool CurlTransfer::Started() const {
-    std::lock_guard lock(mutex_);
-    return phase_ != Phase::Idle;
-}
-
 int CurlTransfer::ErrorCode() const {
     std::lock_guard lock(mutex_);
     return result_;

@@ -64,13 +64,11 @@ public:
     // Any thread. Unblocks every wait; stays in force until ClearAbort().
     void Abort();
     void ClearAbort();
-    bool AbortRequested() const { return abort_.load(); }
 
     // Ends a running transfer, joins its thread and releases the handle and the buffered
     // bytes. Safe to call when nothing runs.
     void Finish();
 
-    bool Started() const;
     // curl result of the ended transfer (0 while running or after a clean end).
     int ErrorCode() const;
     std::string ErrorText() const;
