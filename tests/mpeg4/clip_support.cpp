@@ -188,9 +188,9 @@ Bytes rewrite_to_camera_layer(const Bytes& frame, int new_width, int new_height)
         w.put(1, 1);
         w.put(0, 1); // no fixed rate
         w.put(1, 1);
-        w.put(new_width ? static_cast<uint32_t>(new_width) : width, 13);
+        w.put(new_width >= 0 ? static_cast<uint32_t>(new_width) : width, 13);
         w.put(1, 1);
-        w.put(new_height ? static_cast<uint32_t>(new_height) : height, 13);
+        w.put(new_height >= 0 ? static_cast<uint32_t>(new_height) : height, 13);
         w.put(1, 1);      // marker
         w.put(0b0100, 4); // interlaced 0, obmc_disable 1, sprite 0, not_8_bit 0
         w.put(quant_type, 1);

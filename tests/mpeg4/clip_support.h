@@ -48,10 +48,10 @@ bool make_clip(const ClipSpec& spec, const std::string& dir, Clip& clip);
 std::vector<Bytes> split_pictures(const Bytes& stream);
 
 // Replaces the video object layer header in a frame by the camera's 14-byte
-// form carrying the same resolution (or the given one, when non-zero), time
-// resolution and quant_type. Returns the frame unchanged when it has no layer
-// header; empty on a parse error.
-Bytes rewrite_to_camera_layer(const Bytes& frame, int width = 0, int height = 0);
+// form carrying the same resolution (or the given one, when not negative),
+// time resolution and quant_type. Returns the frame unchanged when it has no
+// layer header; empty on a parse error.
+Bytes rewrite_to_camera_layer(const Bytes& frame, int width = -1, int height = -1);
 
 // Offset of the first start code with the given value, or -1.
 long find_start_code(const Bytes& data, uint8_t value);
