@@ -248,6 +248,22 @@ TEST_F(SimHttpTest, StallBeforeAnswerHoldsRequestsUntilTheModeEnds) {
     EXPECT_NE(late.body.find("type="), std::string::npos);
 }
 
+TEST_F(SimHttpTest, StopIsPromptEvenWhenAClientStopsReading) {
+    // A client that asks for a stream and never reads fills the socket buffers.
+    std::thread idle([&] {
+        SendAndStall(sim_->Port(),
+                     "GET /img/mjpeg.cgi HTTP/1.1\r\nHost: x\r\n"
+                     "Authorization: Basic YWRtaW46YWRtaW4=\r\n\r\n",
+                     2500);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(Status().Find("streams_open")->number, 1);
+    const auto begin = std::chrono::steady_clock::now();
+    sim_->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
+    idle.join();
+}
+
 TEST_F(SimHttpTest, StopEndsRunningStreamsPromptly) {
     HttpResult r;
     std::thread t([&] { r = Fetch({.url = Url("img/video.asf"), .timeoutMs = 10000}); });

@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -99,6 +100,22 @@ std::string RawExchange(uint16_t port, std::string_view bytes, size_t maxBytes, 
     }
     ::close(fd);
     return answer;
+}
+
+void SendAndStall(uint16_t port, std::string_view bytes, int holdMs) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return;
+    int small = 4096; // a small window so the server's writes block soon
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+    ::close(fd);
 }
 
 namespace {

@@ -33,6 +33,9 @@ HttpResult Fetch(const HttpRequest& request);
 // peer closes, maxBytes arrive or timeoutMs passes.
 std::string RawExchange(uint16_t port, std::string_view bytes, size_t maxBytes, int timeoutMs);
 
+// Sends a request and then keeps the connection open for holdMs without reading.
+void SendAndStall(uint16_t port, std::string_view bytes, int holdMs);
+
 inline uint16_t Le16(std::string_view s, size_t at) {
     return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1])
                                                                    << 8);
