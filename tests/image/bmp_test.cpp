@@ -41,6 +41,8 @@ TEST(BmpDecode, HeaderlessAndFileFormsGiveTheSamePixels) {
 }
 
 TEST(BmpDecode, SaveRoundTripIsByteExact) {
+    // The expected file is assembled by the test, so this also pins every
+    // field of the file and information headers that Save writes.
     TempDir dir;
     const auto file = WithFileHeader(test::ToPackedDib(test::RandomImage(21, 9, 5)));
     FrameImage image;
@@ -51,32 +53,6 @@ TEST(BmpDecode, SaveRoundTripIsByteExact) {
     FrameImage again;
     ASSERT_TRUE(again.Decode(test::ReadFile(dir.File("a.bmp")), ImageFormat::Bmp));
     EXPECT_TRUE(std::ranges::equal(again.Dib(), image.Dib()));
-}
-
-TEST(BmpDecode, SavedFileHeaderFields) {
-    TempDir dir;
-    FrameImage image;
-    ASSERT_TRUE(image.Decode(test::ToPackedDib(test::RandomImage(5, 3, 1)), ImageFormat::Bmp));
-    ASSERT_TRUE(image.Save(dir.File("h.bmp"), ImageFormat::Bmp));
-    const auto bytes = test::ReadFile(dir.File("h.bmp"));
-    ASSERT_EQ(bytes.size(), 14u + 40u + 16u * 3u);
-    BitmapFileHeader file;
-    BitmapInfoHeader info;
-    std::memcpy(&file, bytes.data(), 14);
-    std::memcpy(&info, bytes.data() + 14, 40);
-    // The headers are packed: fields are compared by value (unary +), as
-    // gtest would otherwise bind references to misaligned members.
-    EXPECT_EQ(+file.type, 0x4D42);
-    EXPECT_EQ(+file.size, bytes.size());
-    EXPECT_EQ(+file.offBits, 54u);
-    EXPECT_EQ(file.reserved1 | file.reserved2, 0);
-    EXPECT_EQ(+info.size, 40u);
-    EXPECT_EQ(+info.width, 5);
-    EXPECT_EQ(+info.height, 3);
-    EXPECT_EQ(+info.planes, 1);
-    EXPECT_EQ(+info.bitCount, 24);
-    EXPECT_EQ(+info.compression, 0u);
-    EXPECT_EQ(+info.sizeImage, 48u);
 }
 
 TEST(BmpDecode, RefusesWhatItCannotReadSafely) {

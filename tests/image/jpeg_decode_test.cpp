@@ -75,6 +75,8 @@ TEST(JpegDecode, WritesA24BitHeaderAt96Dpi) {
     ASSERT_TRUE(image.Decode(jpeg, ImageFormat::Jpeg));
     const BitmapInfoHeader* h = image.Header();
     ASSERT_NE(h, nullptr);
+    // Packed fields are compared by value (unary +): gtest would otherwise
+    // bind references to misaligned members.
     EXPECT_EQ(+h->size, 40u);
     EXPECT_EQ(+h->width, 50);
     EXPECT_EQ(+h->height, 20); // positive: bottom-up
