@@ -76,6 +76,12 @@ bool Server::Start(std::string* error) {
         return fail("quantiser must be 2 to 31");
     if (options_.gop < 1)
         return fail("GOP must be at least 1");
+    if (options_.jpegQuality < 1 || options_.jpegQuality > 100)
+        return fail("JPEG quality must be 1 to 100");
+    if (options_.maxStreams < 0)
+        return fail("the stream limit cannot be negative");
+    if (options_.trickleDelayMs < 0 || options_.trickleDelayMs > 10000)
+        return fail("trickle delay must be 0 to 10000 ms");
     if (options_.mjpegRecordBytes < 1 || options_.mjpegRecordBytes > 65535)
         return fail("Motion-JPEG record size must be 1 to 65535");
     if (!motion_.LoadError().empty())
