@@ -110,6 +110,32 @@ TEST(G726Unpacking, FrameSplitsDoNotChangeTheSamples) {
     }
 }
 
+// Every build of the frame loop (plain, AVX2) decodes alike, including
+// overloading input.
+TEST(G726Decoder, AllFrameLoopBuildsAgree) {
+    const auto builds = frameDecoderBuilds();
+    ASSERT_GE(builds.size(), 1u);
+    std::vector<std::vector<uint8_t>> streams = {pseudoRandomBytes(4000, 8),
+                                                 std::vector<uint8_t>(1000, 0x88),
+                                                 std::vector<uint8_t>(1000, 0x7F)};
+    for (const auto& stream : streams) {
+        for (int bits = 2; bits <= 5; ++bits) {
+            std::vector<std::vector<int16_t>> outputs;
+            for (const auto& build : builds) {
+                DecoderState state;
+                std::vector<int16_t> out(stream.size() * 8 / bits);
+                const int n = build.decode(state, *rateTables(bits), stream.data(),
+                                           static_cast<int>(stream.size()), out.data());
+                ASSERT_EQ(static_cast<size_t>(n), out.size()) << build.name;
+                outputs.push_back(out);
+            }
+            for (size_t i = 1; i < outputs.size(); ++i) {
+                EXPECT_EQ(outputs[i], outputs[0]) << builds[i].name << " at " << bits << " bits";
+            }
+        }
+    }
+}
+
 // Two streams decoded in alternation keep their own leftover bits and
 // histories: each comes out as if decoded alone.
 TEST(G726Decoder, InterleavedStreamsDoNotDisturbEachOther) {
@@ -176,19 +202,46 @@ TEST(G726Blocks, ScaleFactorMixTruncatesTheProductTowardZero) {
 }
 
 TEST(G726Blocks, FortyKbitZeroPredictorLeaksMoreSlowly) {
-    const uint32_t positive = 25600;
-    const uint32_t negative = 65536 - 25600;
-    const uint32_t dqPlus = 1000;               // sign-magnitude +1000
-    const uint32_t dqMinus = (1u << 15) | 1000; // -1000
-    const uint32_t dqnPlus = toFloat(0, 1000);
-    // Same signs: +128; leak 25600 >> 9 = 50 at 40 kbit/s, >> 8 = 100 otherwise.
-    EXPECT_EQ(detail::updateZero(positive, dqPlus, dqnPlus, true), 25600u + 128 - 50);
-    EXPECT_EQ(detail::updateZero(positive, dqPlus, dqnPlus, false), 25600u + 128 - 100);
-    // Opposite signs: -128; the leak of a negative coefficient pulls it up.
-    EXPECT_EQ(detail::updateZero(negative, dqMinus, dqnPlus, true), 65536u - 25600 - 128 + 50);
-    EXPECT_EQ(detail::updateZero(negative, dqMinus, dqnPlus, false), 65536u - 25600 - 128 + 100);
-    // A zero difference only leaks.
-    EXPECT_EQ(detail::updateZero(positive, 0, dqnPlus, true), 25600u - 50);
+    // Lane 0: +25600 with agreeing signs, lane 1: -25600 with opposite signs.
+    const zero::Lanes b = {25600, 65536 - 25600, 25600, 0, 0, 0, 0, 0};
+    const auto plus = static_cast<int32_t>(toFloat(0, 1000));
+    const auto minus = static_cast<int32_t>(toFloat(1, 1000));
+    const zero::Lanes history = {plus, minus, plus, 32, 32, 32, 32, 32};
+    const uint32_t dqPlus = 1000; // sign-magnitude +1000
+    const zero::Lanes slow = zero::update(b, history, dqPlus, 9);
+    const zero::Lanes fast = zero::update(b, history, dqPlus, 8);
+    EXPECT_EQ(slow[0], 25600 + 128 - 50);         // leak 25600 >> 9
+    EXPECT_EQ(fast[0], 25600 + 128 - 100);        // leak 25600 >> 8
+    EXPECT_EQ(slow[1], 65536 - 25600 - 128 + 50); // a negative coefficient leaks upwards
+    EXPECT_EQ(fast[1], 65536 - 25600 - 128 + 100);
+    const zero::Lanes idle = zero::update(b, history, 1u << 15, 9); // -0: leak only
+    EXPECT_EQ(idle[2], 25600 - 50);
+    EXPECT_EQ(slow[6], 0) << "idle lanes must stay 0";
+}
+
+// The vector zero predictor against the scalar float product, term by
+// term, over random and extreme coefficients and differences.
+TEST(G726Blocks, VectorZeroPredictorMatchesScalarProducts) {
+    uint32_t seed = 99;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    const uint32_t extremes[] = {0, 1, 3, 4, 32767, 32768, 32769, 65535, 65532, 8191 * 4};
+    for (int round = 0; round < 20000; ++round) {
+        alignas(32) std::array<int32_t, 8> b{};
+        alignas(32) std::array<int32_t, 8> dq{32, 32, 32, 32, 32, 32, 32, 32};
+        int32_t expected = 0;
+        for (int i = 0; i < 6; ++i) {
+            const uint32_t r = next();
+            const uint32_t coef = (r & 7) == 0 ? extremes[(r >> 3) % 10] : (r >> 8) & 65535;
+            // Floats as the decoder makes them: sign, exponent 0..15, mantissa.
+            const uint32_t mag = (next() >> 8) & 32767 >> (next() % 16);
+            const uint32_t f = toFloat(next() & 1, mag);
+            b[i] = static_cast<int32_t>(coef);
+            dq[i] = static_cast<int32_t>(f);
+            expected += floatMultiply(coef, f);
+        }
+        const int32_t got = zero::predict(zero::load(b.data()), zero::load(dq.data()));
+        ASSERT_EQ(got & 65535, expected & 65535) << "round " << round;
+    }
 }
 
 // Full-scale input drives the reconstructed signal past what x4 fits in

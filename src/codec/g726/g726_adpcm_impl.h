@@ -1,11 +1,11 @@
 #pragma once
 
 // The body of the G.726 decoder, block by block in the standard's
-// fixed-width arithmetic (names follow the standard's signals). Included by
-// g726_adpcm.cpp, which instantiates it with the standard's blocks.
+// fixed-width arithmetic (names follow the standard's signals).
 
 #include "codec/g726/g726_adpcm.h"
 #include "codec/g726/g726_float.h"
+#include "codec/g726/g726_zero_predictor.h"
 
 namespace kestrova::g726::detail {
 
@@ -117,31 +117,21 @@ inline uint32_t updatePole1(uint32_t a1, uint32_t a2p, uint32_t pk0, uint32_t pk
     return a1t;
 }
 
-inline uint32_t updateZero(uint32_t bn, uint32_t dq, uint32_t dqn, bool slowLeak) {
-    const uint32_t u = (dq >> 15) ^ (dqn >> 10);
-    const uint32_t ugb = (dq & 32767) == 0 ? 0 : (u == 0 ? 128 : 65408);
-    uint32_t ulb;
-    if (slowLeak) {
-        ulb = (bn >> 15) == 0 ? (65536 - (bn >> 9)) & 65535 : (65536 - ((bn >> 9) + 65408)) & 65535;
-    } else {
-        ulb = (bn >> 15) == 0 ? (65536 - (bn >> 8)) & 65535 : (65536 - ((bn >> 8) + 65280)) & 65535;
-    }
-    return (bn + ((ugb + ulb) & 65535)) & 65535;
-}
-
 } // namespace kestrova::g726::detail
 
 namespace kestrova::g726 {
 
 template <typename Blocks>
-int16_t decodeCodeWord(AdpcmState& s, const RateTables& tables, unsigned code) {
+[[gnu::always_inline]] inline int16_t decodeCodeWord(AdpcmState& s, const RateTables& tables,
+                                                     unsigned code) {
     // Signal estimate from the zero and pole predictors.
-    uint32_t sezi = 0;
-    for (int i = 0; i < 6; ++i) {
-        sezi += floatMultiply(s.b[i], s.dq[i]);
-    }
-    sezi &= 65535;
-    const uint32_t sei = (sezi + floatMultiply(s.a2, s.sr2) + floatMultiply(s.a1, s.sr1)) & 65535;
+    const zero::Lanes b = zero::load(s.b.data());
+    const zero::Lanes dqHistory = zero::load(s.dq.data());
+    const int32_t zeroSum = zero::predict(b, dqHistory);
+    const auto sezi = static_cast<uint32_t>(zeroSum) & 65535;
+    const auto sei =
+        static_cast<uint32_t>(zeroSum + floatMultiply(s.a2, s.sr2) + floatMultiply(s.a1, s.sr1)) &
+        65535;
     const uint32_t sez = sezi >> 1;
     const uint32_t se = sei >> 1;
 
@@ -173,10 +163,7 @@ int16_t decodeCodeWord(AdpcmState& s, const RateTables& tables, unsigned code) {
     // Predictor adaptation.
     uint32_t a2p = detail::updatePole2(s.a1, s.a2, pk0, s.pk1, s.pk2, sigpk);
     uint32_t a1p = detail::updatePole1(s.a1, a2p, pk0, s.pk1, sigpk);
-    std::array<uint32_t, 6> bp;
-    for (int i = 0; i < 6; ++i) {
-        bp[i] = detail::updateZero(s.b[i], dq, s.dq[i], Blocks::slowZeroLeak(tables));
-    }
+    zero::Lanes bp = zero::update(b, dqHistory, dq, Blocks::slowZeroLeak(tables) ? 9 : 8);
     const uint32_t tdp = (a2p >= 32768 && a2p < 53760) ? 1 : 0;
     const uint32_t app = detail::updateSpeedControl(s.ap, y, dmsp, dmlp, tdp);
 
@@ -184,7 +171,7 @@ int16_t decodeCodeWord(AdpcmState& s, const RateTables& tables, unsigned code) {
         // A transition from a tone: reset the predictor, adapt fast.
         a1p = 0;
         a2p = 0;
-        bp.fill(0);
+        bp = zero::Lanes{};
     }
 
     s.yu = yup;
@@ -194,14 +181,11 @@ int16_t decodeCodeWord(AdpcmState& s, const RateTables& tables, unsigned code) {
     s.ap = tr ? 256 : app;
     s.a1 = a1p;
     s.a2 = a2p;
-    s.b = bp;
+    zero::store(s.b.data(), bp);
     s.td = tr ? 0 : tdp;
     s.pk2 = s.pk1;
     s.pk1 = pk0;
-    for (int i = 5; i > 0; --i) {
-        s.dq[i] = s.dq[i - 1];
-    }
-    s.dq[0] = toFloat(dqs, dqMag);
+    zero::store(s.dq.data(), zero::push(dqHistory, static_cast<int32_t>(toFloat(dqs, dqMag))));
     s.sr2 = s.sr1;
     const uint32_t srs = sr >> 15;
     s.sr1 = toFloat(srs, srs == 0 ? sr : (65536 - sr) & 32767);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
 
@@ -14,19 +15,39 @@ inline uint32_t toFloat(uint32_t sign, uint32_t magnitude) {
     return (sign << 10) + (exponent << 6) + mantissa;
 }
 
+namespace detail {
+
+// Exponent and mantissa (exponent << 6 | mantissa) of every 13-bit
+// coefficient magnitude, so that a product needs no bit scan.
+constexpr std::array<uint16_t, 8192> makeCoefficientFloats() {
+    std::array<uint16_t, 8192> t{};
+    for (uint32_t mag = 0; mag < 8192; ++mag) {
+        const auto exponent = static_cast<uint32_t>(std::bit_width(mag));
+        const uint32_t mantissa = mag == 0 ? 32 : (mag << 6) >> exponent;
+        t[mag] = static_cast<uint16_t>(exponent << 6 | mantissa);
+    }
+    return t;
+}
+
+inline constexpr std::array<uint16_t, 8192> kCoefficientFloats = makeCoefficientFloats();
+
+} // namespace detail
+
 // Product of coefficient `a` (16-bit two's complement) and the float `f`,
-// as a 16-bit two's complement value.
-inline uint32_t floatMultiply(uint32_t a, uint32_t f) {
-    const uint32_t aSign = a >> 15;
-    const uint32_t aMag = aSign == 0 ? a >> 2 : (16384 - (a >> 2)) & 8191;
-    const auto aExp = static_cast<uint32_t>(std::bit_width(aMag));
-    const uint32_t aMant = aMag == 0 ? 32 : (aMag << 6) >> aExp;
-    const uint32_t sign = (f >> 10) ^ aSign;
-    const uint32_t exponent = ((f >> 6) & 15) + aExp;
-    const uint32_t mantissa = ((f & 63) * aMant + 48) >> 4;
-    const uint32_t magnitude = exponent <= 26 ? (mantissa << 7) >> (26 - exponent)
-                                              : ((mantissa << 7) << (exponent - 26)) & 32767;
-    return sign == 0 ? magnitude : (65536 - magnitude) & 65535;
+// as a signed value whose low 16 bits are the standard's 16-bit product
+// (callers sum products and keep 16 bits).
+inline int32_t floatMultiply(uint32_t a, uint32_t f) {
+    const int32_t quarter = static_cast<int16_t>(a) >> 2;
+    const auto aMag = static_cast<uint32_t>(quarter < 0 ? -quarter & 8191 : quarter);
+    const uint32_t aFloat = detail::kCoefficientFloats[aMag];
+    const uint32_t exponent = ((f >> 6) & 15) + (aFloat >> 6);
+    const uint32_t mantissa = ((f & 63) * (aFloat & 63) + 48) >> 4;
+    // (mantissa << 7) scaled by 2^(exponent - 26), kept to 15 bits: one
+    // 64-bit shift pair covers both directions.
+    const auto magnitude =
+        static_cast<int32_t>(((uint64_t{mantissa} << (7 + exponent)) >> 26) & 32767);
+    const bool negative = ((f >> 10) != 0) != (quarter < 0);
+    return negative ? -magnitude : magnitude;
 }
 
 } // namespace kestrova::g726

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "codec/g726/bit_unpacker.h"
-#include "codec/g726/g726_adpcm.h"
+#include "codec/g726/g726_adpcm_impl.h"
 #include "codec/g726/g726_tables.h"
 #include "codec/g726/lowpass_filter.h"
 
 #include <cstdint>
+#include <span>
 
 namespace kestrova::g726 {
 
@@ -26,8 +27,8 @@ inline int16_t toPcm(int16_t sr) {
 // Unpacks, decodes and filters one frame; returns the samples written.
 // Arguments are checked by the caller.
 template <typename Blocks = StandardBlocks>
-int decodeFrame(DecoderState& state, const RateTables& tables, const uint8_t* data, int length,
-                int16_t* out) {
+[[gnu::always_inline]] inline int decodeFrame(DecoderState& state, const RateTables& tables,
+                                              const uint8_t* data, int length, int16_t* out) {
     int written = 0;
     int pos = 0;
     unsigned code = 0;
@@ -37,5 +38,17 @@ int decodeFrame(DecoderState& state, const RateTables& tables, const uint8_t* da
     }
     return written;
 }
+
+// The frame loop with the standard's blocks, one build per instruction set.
+using FrameDecoder = int (*)(DecoderState& state, const RateTables& tables, const uint8_t* data,
+                             int length, int16_t* out);
+
+struct FrameDecoderBuild {
+    const char* name;
+    FrameDecoder decode;
+};
+
+// Builds this CPU can run, plain first; the last one is the one G726_dec uses.
+std::span<const FrameDecoderBuild> frameDecoderBuilds();
 
 } // namespace kestrova::g726
