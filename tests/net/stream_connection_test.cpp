@@ -140,7 +140,7 @@ TEST(StreamConnection, AbortUnblocksOpenAndReadPromptly) {
     opening.Abort();
     ASSERT_EQ(open.wait_for(2s), std::future_status::ready);
     EXPECT_FALSE(open.get());
-    EXPECT_LT(Clock::now() - abortAt, 300ms);
+    EXPECT_LT(Clock::now() - abortAt, 500ms);
     // The abort holds until Close: a new Open fails at once.
     EXPECT_FALSE(opening.Open(silent.Url("/"), "", ""));
     opening.Close();
@@ -161,7 +161,7 @@ TEST(StreamConnection, AbortUnblocksOpenAndReadPromptly) {
             c.Abort();
         ASSERT_EQ(read.wait_for(2s), std::future_status::ready);
         EXPECT_EQ(read.get(), "head"); // what arrived before the abort is handed over
-        EXPECT_LT(Clock::now() - stopAt, 300ms);
+        EXPECT_LT(Clock::now() - stopAt, 500ms);
         if (!byClose) {
             c.Close();
             EXPECT_FALSE(c.IsOpen());
