@@ -1,6 +1,5 @@
 #include "stream/auto_reset_event.h"
 #include "stream/frame_chain.h"
-#include "stream/queue_rules.h"
 #include "stream/stream_thread.h"
 
 #include <chrono>
@@ -42,32 +41,6 @@ TEST(FrameChain, FifoOwnershipAndConcurrentUse) {
     }
     producer.join();
     EXPECT_EQ(chain.Count(), 0u);
-}
-
-TEST(QueueRules, LimitsAndKeyFrameGate) {
-    CFrameChain q;
-    for (uint32_t i = 0; i < 4; ++i)
-        EXPECT_EQ(AddBelowLimit(q, 3, {1}, i), i < 3);
-    EXPECT_EQ(q.Count(), 3u);
-
-    CFrameChain a;
-    for (uint32_t i = 0; i < 5; ++i)
-        AddDroppingOldest(a, 3, {1}, i);
-    EXPECT_EQ(a.Count(), 3u);
-    EXPECT_EQ(a.Pop()->timestamp, 2u);
-
-    KeyFrameGate viewer;
-    EXPECT_TRUE(viewer.Admit(2, 2, false));
-    EXPECT_FALSE(viewer.Admit(3, 2, true)); // above the limit: dropped even when key
-    EXPECT_TRUE(viewer.Waiting());
-    EXPECT_FALSE(viewer.Admit(0, 2, false));
-    EXPECT_TRUE(viewer.Admit(9, 2, true)); // a key frame ends the wait regardless of room
-    EXPECT_FALSE(viewer.Waiting());
-
-    KeyFrameGate motion(/*keyNeedsRoom=*/true);
-    EXPECT_FALSE(motion.Admit(3, 2, false));
-    EXPECT_FALSE(motion.Admit(3, 2, true));
-    EXPECT_TRUE(motion.Admit(2, 2, true));
 }
 
 TEST(AutoResetEvent, OneSetReleasesOneWait) {

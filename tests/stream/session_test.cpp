@@ -119,25 +119,6 @@ TEST(MJpegSession, EndOfStreamAndStallBothEndWithReadError) {
     }
 }
 
-TEST(MJpegSession, RefusalsAndFormatErrorsArePosted) {
-    struct Case {
-        std::string body;
-        int code;
-    };
-    for (const Case& c :
-         {Case{"<HTML><HEAD><TITLE>401 Unauthorized</TITLE></HEAD><BODY></BODY></HTML>", 300},
-          Case{"<HTML><HEAD><TITLE>503 Service Unavailable</TITLE></HEAD></HTML>", 310},
-          Case{std::string(100, 'x'), 430}}) {
-        SCOPED_TRACE(c.code);
-        Play<CMJpegSession> play(Text(c.body));
-        play.source->endAtLast = false;
-        EXPECT_EQ(play.RunToEnd(), c.code);
-        ASSERT_EQ(play.Ended().size(), 1u);
-        EXPECT_EQ(play.Ended()[0].second, static_cast<uintptr_t>(c.code));
-        play.ExpectCleanEnd();
-    }
-}
-
 TEST(Sessions, ConnectFailureHangAndStopWhileConnecting) {
     {
         Play<CMJpegSession> play({});
