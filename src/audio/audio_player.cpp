@@ -158,7 +158,9 @@ CAudioPlayer::Block CAudioPlayer::Decode(BlockDecoder* decoder,
     const int n = decoder->Decode(formatCode_, std::span(frame.data.data(), bytes), pcm);
     const std::size_t samples = std::min<std::size_t>(n > 0 ? n : 0, pcm.size());
     block.data.resize(2 * samples);
-    std::memcpy(block.data.data(), pcm.data(), block.data.size());
+    if (samples > 0) {
+        std::memcpy(block.data.data(), pcm.data(), block.data.size());
+    }
     return block;
 }
 

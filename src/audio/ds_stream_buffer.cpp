@@ -58,12 +58,17 @@ bool CDSStreamBuffer::FillBuffer(int index, std::span<const std::uint8_t> data) 
     if (result != LockResult::Ok) {
         return false;
     }
+    // An empty block (silence, or nothing decoded) may come without any memory.
     const std::size_t first = std::min(data.size(), region.len1);
-    std::memcpy(region.part1, data.data(), first);
+    if (first > 0) {
+        std::memcpy(region.part1, data.data(), first);
+    }
     std::memset(region.part1 + first, 0, region.len1 - first);
     if (region.part2 != nullptr) {
         const std::size_t second = std::min(data.size() - first, region.len2);
-        std::memcpy(region.part2, data.data() + first, second);
+        if (second > 0) {
+            std::memcpy(region.part2, data.data() + first, second);
+        }
         std::memset(region.part2 + second, 0, region.len2 - second);
     }
     return buffer_->Unlock(region);

@@ -34,7 +34,9 @@ public:
                std::span<std::int16_t> out) override {
         const int n = inner_->Decode(bits, frame, out);
         std::vector<std::uint8_t> bytes(2 * static_cast<std::size_t>(n));
-        std::memcpy(bytes.data(), out.data(), bytes.size());
+        if (n > 0) {
+            std::memcpy(bytes.data(), out.data(), bytes.size());
+        }
         std::lock_guard lock(tap_->mutex);
         tap_->blocks.push_back(std::move(bytes));
         return n;
