@@ -55,27 +55,15 @@ protected:
         small.frames = 4;
         small.qscale = 5;
         ASSERT_TRUE(make_clip(small, dir_, small_));
-        // One vop_time_increment bit, as the decoder assumes without a layer
-        // header; full 1024 x 768.
-        ClipSpec large;
-        large.source = "testsrc2";
-        large.width = 1024;
-        large.height = 768;
-        large.frames = 1;
-        large.qscale = 31;
-        large.filter = "fps=1";
-        ASSERT_TRUE(make_clip(large, dir_, large_));
     }
     static void TearDownTestSuite() { run("rm -rf '" + dir_ + "'"); }
 
     static std::string dir_;
     static Clip small_;
-    static Clip large_;
 };
 
 std::string DecoderApi::dir_;
 Clip DecoderApi::small_;
-Clip DecoderApi::large_;
 
 TEST(DecoderLifecycle, CreateDefaultsAndNullHandles) {
     DecoderPtr d = make_decoder();
@@ -112,7 +100,17 @@ TEST_F(DecoderApi, LayerHeaderGivesPlainOutputAndConsumedBytes) {
 }
 
 TEST_F(DecoderApi, FirstFrameWithoutLayerHeaderIsDoubled1024x768) {
-    const Bytes bare = from_vop(large_.frames[0]);
+    // A full 1024 x 768 picture with one vop_time_increment bit, as the
+    // decoder assumes when no layer header came first.
+    ClipSpec spec;
+    spec.width = 1024;
+    spec.height = 768;
+    spec.frames = 1;
+    spec.qscale = 31;
+    spec.filter = "fps=1";
+    Clip large;
+    ASSERT_TRUE(make_clip(spec, dir_, large));
+    const Bytes bare = from_vop(large.frames[0]);
     DecoderPtr d = make_decoder();
     const size_t doubled = size_t(6) * 1024 * 768;
     Bytes out(doubled, 0xA5);
@@ -131,7 +129,7 @@ TEST_F(DecoderApi, FirstFrameWithoutLayerHeaderIsDoubled1024x768) {
     // Every plain sample stands at an even line and column of the doubled one.
     DecoderPtr plain = make_decoder();
     Bytes p(size_t(1024) * 768 * 3 / 2);
-    ASSERT_EQ(decode(plain.get(), p, large_.frames[0]), 0);
+    ASSERT_EQ(decode(plain.get(), p, large.frames[0]), 0);
     ASSERT_EQ(plain->doubling, 0);
     const size_t luma = size_t(1024) * 768;
     for (int y = 0; y < 768; y += 7)

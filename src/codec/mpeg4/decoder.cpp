@@ -147,7 +147,6 @@ int decoder_decode(DECODER* decoder, unsigned char* dst, unsigned char* data, in
         *out = 4;
         return 1;
     }
-    s.first_call = false;
     *out = static_cast<int>(s.br.byte_pos());
     return 0;
 }

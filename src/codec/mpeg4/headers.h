@@ -49,7 +49,10 @@ bool parse_vop_header(BitReader& br, StreamParams& stream, VopParams& vop);
 enum class ScanResult { Vop, Fail };
 
 // Walks the headers ahead of a VOP, applying any layer header to the state,
-// and stops at the VOP start code.
+// and stops at the VOP start code. Every call does this, so a frame may
+// repeat the sequence, layer or group headers, and a call after a failed
+// first frame starts afresh; without a layer header the 1024 x 768 defaults
+// (or the last layer's values) stay.
 ScanResult scan_headers(DecoderState& s);
 
 } // namespace kestrova::mpeg4

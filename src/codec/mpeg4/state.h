@@ -96,7 +96,6 @@ struct DecoderState : DECODER {
     // never reaches across a packet start.
     int packet_start = 0;
 
-    bool first_call = true;
     int64_t output_capacity = -1; // < 0: unlimited
     int32_t filter_strength = 0;  // running deblocking strength
 
