@@ -85,18 +85,5 @@ TEST(LoopingRing, WrappedLockComesInTwoPartsAndKeepsWhatItDoesNotWrite) {
     EXPECT_EQ(out, (std::vector<std::uint8_t>{7, 0xA8, 0xA1, 2}));
 }
 
-TEST(LoopingRing, LostBufferLocksFailUntilRestored) {
-    auto ring = LoopingRing::Make(8, {}, {});
-    ring->LoseBuffer(1);
-    LockedRegion r;
-    EXPECT_EQ(ring->Lock(0, 4, r), LockResult::BufferLost);
-    EXPECT_EQ(ring->Lock(0, 4, r), LockResult::BufferLost) << "stays lost until restored";
-    ring->Restore();
-    EXPECT_EQ(ring->Lock(0, 4, r), LockResult::Ok);
-    EXPECT_TRUE(ring->Unlock(r));
-    EXPECT_EQ(ring->Lock(8, 1, r), LockResult::Failed);
-    EXPECT_EQ(ring->Lock(0, 9, r), LockResult::Failed);
-}
-
 } // namespace
 } // namespace kestrova::audio
