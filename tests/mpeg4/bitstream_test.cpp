@@ -227,7 +227,7 @@ Bytes full_layer(int verid, bool quarter_sample, int width, int height) {
     w.put(1, 1); // is_object_layer_identifier
     w.put(static_cast<uint32_t>(verid), 4);
     w.put(3, 3);
-    w.put(15, 4); // extended pixel aspect
+    w.put(15, 4); // pixel ratio given as width and height
     w.put(12, 8);
     w.put(11, 8);
     w.put(1, 1); // vol_control_parameters

@@ -9,7 +9,7 @@
 
 namespace kestrova::mpeg4::testing {
 
-std::string ClipSpec::name() const {
+std::string ClipRecipe::name() const {
     std::ostringstream s;
     s << codec << '_' << source << '_' << width << 'x' << height << "_q" << qscale << "_g" << gop
       << (mv4 ? "_mv4" : "") << (mpeg_quant ? "_mq" : "") << "_n" << frames;
@@ -38,19 +38,19 @@ bool write_file(const std::string& path, const Bytes& data) {
     return static_cast<bool>(out);
 }
 
-bool make_clip(const ClipSpec& spec, const std::string& dir, Clip& clip) {
-    const std::string m4v = dir + "/" + spec.name() + ".m4v";
-    const std::string yuv = dir + "/" + spec.name() + ".yuv";
+bool make_clip(const ClipRecipe& recipe, const std::string& dir, Clip& clip) {
+    const std::string m4v = dir + "/" + recipe.name() + ".m4v";
+    const std::string yuv = dir + "/" + recipe.name() + ".yuv";
     std::ostringstream enc;
-    enc << "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i '" << spec.source
-        << "=size=" << spec.width << 'x' << spec.height << ":rate=25'";
-    if (!spec.filter.empty())
-        enc << " -vf '" << spec.filter << "'";
-    enc << " -frames:v " << spec.frames << " -pix_fmt yuv420p -c:v " << spec.codec << " -qscale:v "
-        << spec.qscale << " -g " << spec.gop << " -bf 0";
-    if (spec.mv4)
+    enc << "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i '" << recipe.source
+        << "=size=" << recipe.width << 'x' << recipe.height << ":rate=25'";
+    if (!recipe.filter.empty())
+        enc << " -vf '" << recipe.filter << "'";
+    enc << " -frames:v " << recipe.frames << " -pix_fmt yuv420p -c:v " << recipe.codec
+        << " -qscale:v " << recipe.qscale << " -g " << recipe.gop << " -bf 0";
+    if (recipe.mv4)
         enc << " -flags +mv4";
-    if (spec.mpeg_quant)
+    if (recipe.mpeg_quant)
         enc << " -mpeg_quant 1";
     enc << " -f m4v '" << m4v << "'";
     if (!run(enc.str()))
@@ -61,11 +61,11 @@ bool make_clip(const ClipSpec& spec, const std::string& dir, Clip& clip) {
     if (!run(dec.str()))
         return false;
 
-    clip.width = spec.width;
-    clip.height = spec.height;
+    clip.width = recipe.width;
+    clip.height = recipe.height;
     clip.frames = split_pictures(read_file(m4v));
     const Bytes ref = read_file(yuv);
-    const size_t picture = size_t(spec.width) * spec.height * 3 / 2;
+    const size_t picture = size_t(recipe.width) * recipe.height * 3 / 2;
     clip.reference.clear();
     for (size_t off = 0; off + picture <= ref.size(); off += picture)
         clip.reference.emplace_back(ref.begin() + static_cast<std::ptrdiff_t>(off),

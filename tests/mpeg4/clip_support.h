@@ -12,7 +12,7 @@ namespace kestrova::mpeg4::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-struct ClipSpec {
+struct ClipRecipe {
     std::string source = "testsrc2"; // lavfi source name (options appended)
     std::string filter;              // extra filter chain, may be empty
     std::string codec = "mpeg4";     // "mpeg4" or "libxvid"
@@ -41,7 +41,7 @@ Bytes read_file(const std::string& path);
 bool write_file(const std::string& path, const Bytes& data);
 
 // Encodes the clip into dir and decodes its reference; false on any failure.
-bool make_clip(const ClipSpec& spec, const std::string& dir, Clip& clip);
+bool make_clip(const ClipRecipe& recipe, const std::string& dir, Clip& clip);
 
 // Splits an elementary stream into pictures: each picture starts at the first
 // start code after the previous VOP and runs to the next one.

@@ -49,7 +49,7 @@ class DecoderApi : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = make_temp_dir();
-        ClipSpec small;
+        ClipRecipe small;
         small.width = 176;
         small.height = 144;
         small.frames = 4;
@@ -102,14 +102,14 @@ TEST_F(DecoderApi, LayerHeaderGivesPlainOutputAndConsumedBytes) {
 TEST_F(DecoderApi, FirstFrameWithoutLayerHeaderIsDoubled1024x768) {
     // A full 1024 x 768 picture with one vop_time_increment bit, as the
     // decoder assumes when no layer header came first.
-    ClipSpec spec;
-    spec.width = 1024;
-    spec.height = 768;
-    spec.frames = 1;
-    spec.qscale = 31;
-    spec.filter = "fps=1";
+    ClipRecipe recipe;
+    recipe.width = 1024;
+    recipe.height = 768;
+    recipe.frames = 1;
+    recipe.qscale = 31;
+    recipe.filter = "fps=1";
     Clip large;
-    ASSERT_TRUE(make_clip(spec, dir_, large));
+    ASSERT_TRUE(make_clip(recipe, dir_, large));
     const Bytes bare = from_vop(large.frames[0]);
     DecoderPtr d = make_decoder();
     const size_t doubled = size_t(6) * 1024 * 768;

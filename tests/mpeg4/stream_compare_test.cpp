@@ -65,25 +65,25 @@ Scores score(const Clip& clip, const std::vector<Bytes>& pictures) {
     return sc;
 }
 
-class StreamCompare : public ::testing::TestWithParam<ClipSpec> {};
+class StreamCompare : public ::testing::TestWithParam<ClipRecipe> {};
 
 // Every clip decodes close to FFmpeg's pictures, and decodes identically when
 // its layer header is rewritten to the camera's fixed form.
 TEST_P(StreamCompare, MatchesReferenceDecoder) {
-    const ClipSpec spec = GetParam();
+    const ClipRecipe recipe = GetParam();
     const std::string dir = make_temp_dir();
     ASSERT_FALSE(dir.empty());
     Clip clip;
-    const bool made = make_clip(spec, dir, clip);
+    const bool made = make_clip(recipe, dir, clip);
     run("rm -rf '" + dir + "'");
-    ASSERT_TRUE(made) << spec.name();
+    ASSERT_TRUE(made) << recipe.name();
 
     const std::vector<Bytes> pictures = decode_clip(clip, false);
     const Scores sc = score(clip, pictures);
-    std::printf("%s: mean %.2f dB, min %.2f dB over %zu pictures\n", spec.name().c_str(), sc.mean,
+    std::printf("%s: mean %.2f dB, min %.2f dB over %zu pictures\n", recipe.name().c_str(), sc.mean,
                 sc.min, pictures.size());
     EXPECT_EQ(sc.failed, -1);
-    if (spec.gop >= 300) {
+    if (recipe.gop >= 300) {
         EXPECT_GE(sc.min, 25.0);
     } else {
         EXPECT_GE(sc.mean, 40.0);
@@ -99,9 +99,9 @@ TEST_P(StreamCompare, MatchesReferenceDecoder) {
 // Content that moves several pixels per picture in both directions.
 const std::string kFastMotion = "scroll=h=0.045:v=0.031";
 
-ClipSpec clip(std::string codec, std::string source, int w, int h, int q, int gop, bool mv4,
-              bool mq, int frames, std::string filter = {}) {
-    ClipSpec s;
+ClipRecipe clip(std::string codec, std::string source, int w, int h, int q, int gop, bool mv4,
+                bool mq, int frames, std::string filter = {}) {
+    ClipRecipe s;
     s.codec = std::move(codec);
     s.source = std::move(source);
     s.width = w;
@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                       clip("libxvid", "mandelbrot", 320, 240, 2, 1, false, true, 8),
                       clip("libxvid", "life", 176, 144, 10, 300, true, false, 80),
                       clip("libxvid", "testsrc2", 704, 480, 6, 12, false, true, 10, kFastMotion)),
-    [](const ::testing::TestParamInfo<ClipSpec>& info) {
+    [](const ::testing::TestParamInfo<ClipRecipe>& info) {
         std::string n = info.param.name();
         std::replace_if(
             n.begin(), n.end(), [](char c) { return !std::isalnum(c); }, '_');

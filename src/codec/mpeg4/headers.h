@@ -30,10 +30,10 @@ int time_increment_bits(int resolution);
 //
 // Two layouts are accepted. The camera's own form is exactly 14 bytes up to
 // the next start code: random_accessible_vol, type, and then the flags
-// is_object_layer_identifier, aspect_ratio_info and vol_control_parameters
+// is_object_layer_identifier, the pixel ratio code and vol_control_parameters
 // whose optional fields are absent, the shape, the time resolution, the size,
 // quant_type and 10 trailing bits that are ignored. Any other length is read
-// with the full syntax (layer verid and priority, pixel aspect, control
+// with the full syntax (layer verid and priority, pixel ratio, control
 // parameters with VBV, fixed increment, quantisation matrices, quarter_sample,
 // complexity estimation, newpred and scalability flags). Tools that change the
 // picture syntax this decoder reads (non-rectangular shape, sprites,
