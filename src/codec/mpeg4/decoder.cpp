@@ -129,7 +129,7 @@ intptr_t decoder_create(void) {
     std::memcpy(s->stream.inter_matrix, kDefaultInterMatrix, 64);
     s->dsp = &dsp_default();
     derive_layout(*s);
-    return reinterpret_cast<intptr_t>(s.release());
+    return reinterpret_cast<intptr_t>(static_cast<DECODER*>(s.release()));
 }
 
 int decoder_decode(DECODER* decoder, unsigned char* dst, unsigned char* data, int* out) {
