@@ -3,13 +3,19 @@
 #include "audio/looping_ring.h"
 
 #include <QIODevice>
+#include <algorithm>
 #include <memory>
 
 namespace kestrova::audio {
 
-// The sink's own buffer: small, so the cursor that the sink moves stays close
-// to what is heard (about 64 ms).
-inline constexpr qsizetype kSinkBufferBytes = 2048;
+// The sink's own buffer for a looping buffer of `ringBytes`. The sink moves the
+// play cursor in pulls of up to this size, so it is kept to a quarter of the
+// ring: a pull never carries the cursor past a half that is still to be
+// refilled. At most 2048 bytes (about 64 ms), at least 256 (16 ms).
+inline qsizetype SinkBufferBytes(std::size_t ringBytes) {
+    const auto quarter = static_cast<qsizetype>(ringBytes / 4) & ~qsizetype{1};
+    return std::clamp<qsizetype>(quarter, 256, 2048);
+}
 
 // Hands the looping buffer to a QAudioSink in pull mode: each read takes the
 // bytes at the play cursor and moves it on. While the buffer is stopped the
@@ -18,13 +24,12 @@ class RingReader final : public QIODevice {
 public:
     // Opens itself unbuffered: a buffered device would read ahead and move the
     // cursor far beyond what the sink has taken.
-    explicit RingReader(std::shared_ptr<LoopingRing> ring) : ring_(std::move(ring)) {
+    explicit RingReader(std::shared_ptr<LoopingRing> ring)
+        : ring_(std::move(ring)), chunk_(SinkBufferBytes(ring_->Size())) {
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
     bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override {
-        return kSinkBufferBytes + QIODevice::bytesAvailable();
-    }
+    qint64 bytesAvailable() const override { return chunk_ + QIODevice::bytesAvailable(); }
 
 protected:
     qint64 readData(char* data, qint64 maxlen) override;
@@ -32,6 +37,7 @@ protected:
 
 private:
     std::shared_ptr<LoopingRing> ring_;
+    qsizetype chunk_;
 };
 
 } // namespace kestrova::audio

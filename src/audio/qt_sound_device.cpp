@@ -44,7 +44,7 @@ public:
         impl_->thread.Run([this] {
             reader_ = std::make_unique<RingReader>(ring_);
             sink_ = std::make_unique<QAudioSink>(impl_->output, impl_->format);
-            sink_->setBufferSize(kSinkBufferBytes);
+            sink_->setBufferSize(SinkBufferBytes(ring_->Size()));
         });
     }
 
