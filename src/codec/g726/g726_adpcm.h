@@ -8,9 +8,9 @@
 namespace kestrova::g726 {
 
 // The decoder state of ITU-T G.726 in the standard's own fixed-width
-// representations (unsigned fields holding two's complement or
-// sign-magnitude bit patterns), so that every wrap and truncation is the
-// standard's.
+// representations (fields hold the standard's two's complement, sign-
+// magnitude or floating bit patterns, never wider values), so that every
+// wrap and truncation is the standard's.
 struct AdpcmState {
     uint32_t yu = 544;   // fast quantiser scale factor, 13 bits
     uint32_t yl = 34816; // slow quantiser scale factor, 19 bits
@@ -19,14 +19,14 @@ struct AdpcmState {
     uint32_t ap = 0;     // speed control, 10 bits
     uint32_t a1 = 0;     // pole predictor coefficients, 16-bit two's complement
     uint32_t a2 = 0;
-    // Zero predictor coefficients b1..b6, 16-bit two's complement, in lanes
-    // 0..5 (6 and 7 stay 0 for the vector code).
+    // Zero predictor coefficients b1..b6, 16-bit two's complement patterns,
+    // in lanes 0..5 (6 and 7 stay 0 for the vector code).
     alignas(32) std::array<int32_t, 8> b{};
     uint32_t pk1 = 0; // signs of the last two partial signal estimates
     uint32_t pk2 = 0;
-    // Last six quantised differences and last two reconstructed signals in
-    // the 11-bit floating form (sign, 4-bit exponent, 6-bit mantissa); 32 is
-    // the form of zero.
+    // Last six quantised differences (lanes 0..5; 6 and 7 idle) and last two
+    // reconstructed signals in the 11-bit floating form (sign, 4-bit
+    // exponent, 6-bit mantissa); 32 is the form of zero.
     alignas(32) std::array<int32_t, 8> dq{32, 32, 32, 32, 32, 32, 32, 32};
     uint32_t sr1 = 32;
     uint32_t sr2 = 32;
