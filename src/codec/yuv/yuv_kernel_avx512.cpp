@@ -2,8 +2,10 @@
 
 // GCC 12's AVX-512 shift intrinsics pass a deliberately undefined vector as
 // the unused merge source, which its own flow analysis then reports.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include "codec/yuv/yuv_kernel.h"
 #include "codec/yuv/yuv_simd_constants.h"
