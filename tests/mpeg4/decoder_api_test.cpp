@@ -72,8 +72,9 @@ TEST(DecoderLifecycle, CreateDefaultsAndNullHandles) {
     EXPECT_EQ(d->height, 768);
     EXPECT_EQ(d->doubling, 1);
     EXPECT_EQ(d->deblocking, 0); // cleared by make_decoder
-    EXPECT_EQ(reinterpret_cast<DECODER*>(decoder_create())->deblocking, 1)
-        << "(leaks one decoder on failure only)";
+    DecoderPtr fresh(reinterpret_cast<DECODER*>(decoder_create()));
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(fresh->deblocking, 1);
     EXPECT_EQ(decoder_destroy(nullptr), -1);
     EXPECT_EQ(decoder_set_output_capacity(nullptr, 10), -1);
     Bytes out(16);
