@@ -15,6 +15,8 @@ namespace {
 
 class AsfSource : public StreamSource {
 public:
+    static constexpr int64_t kBatchMs = 5;
+
     AsfSource(StreamEnv env, Fault fault, int fps, std::unique_ptr<Mpeg4Encoder> video,
               std::unique_ptr<G726Encoder> audio)
         : StreamSource(std::move(env), fault, fps),
@@ -47,18 +49,25 @@ public:
             StallWhileFault();
             return false;
         }
+        // Audio frames keep their own 40 ms clock so they never bunch up between pictures
+        // (the client's audio queue holds three); on a tie the audio goes first.
         const int64_t n = frame_;
         const int64_t due = FrameTimeMs(n);
+        std::string bytes;
+        if (audio_ && audio_->FrameTimeMs(audioFrame_) <= due) {
+            const int64_t at = audio_->FrameTimeMs(audioFrame_);
+            if (!WaitUntil(at) || !audio_->NextFrame(audioBytes_))
+                return false;
+            packets_.AddAudio(audioBytes_, static_cast<uint32_t>(at), bytes);
+            ++audioFrame_;
+            // Shares a packet with a picture due at once; otherwise it leaves now.
+            if (due - at > kBatchMs)
+                packets_.Flush(bytes);
+            out += bytes;
+            return true;
+        }
         if (!WaitUntil(due))
             return false;
-        std::string bytes;
-        // Audio due up to this frame's time goes first; each object's payloads stay together.
-        while (audio_ && audioFrame_ * 40 <= due) {
-            if (!audio_->NextFrame(audioBytes_))
-                return false;
-            packets_.AddAudio(audioBytes_, static_cast<uint32_t>(audioFrame_ * 40), bytes);
-            ++audioFrame_;
-        }
         scene_.Render(n, picture_);
         EncodedFrame frame;
         if (!video_->Encode(picture_, n, frame))
@@ -111,7 +120,7 @@ std::unique_ptr<StreamSource> MakeAsfSource(StreamEnv env, Fault fault, std::str
         return nullptr;
     std::unique_ptr<G726Encoder> audio;
     if (o.audioBits != 0) {
-        audio = G726Encoder::Create(o.audioBits, error);
+        audio = G726Encoder::Create(o.audioBits, kAudioFrameSamples, error);
         if (!audio)
             return nullptr;
     }

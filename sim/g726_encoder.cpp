@@ -2,6 +2,8 @@
 
 #include "scene.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
@@ -21,11 +23,11 @@ struct G726Encoder::Impl {
     }
 };
 
-G726Encoder::G726Encoder(std::unique_ptr<Impl> impl, int bits)
-    : impl_(std::move(impl)), bits_(bits) {}
+G726Encoder::G726Encoder(std::unique_ptr<Impl> impl, int bits, int frameSamples)
+    : impl_(std::move(impl)), bits_(bits), frameSamples_(frameSamples) {}
 G726Encoder::~G726Encoder() = default;
 
-std::unique_ptr<G726Encoder> G726Encoder::Create(int bits, std::string* error) {
+std::unique_ptr<G726Encoder> G726Encoder::Create(int bits, int frameSamples, std::string* error) {
     auto fail = [&](const char* why) {
         if (error)
             *error = why;
@@ -33,6 +35,8 @@ std::unique_ptr<G726Encoder> G726Encoder::Create(int bits, std::string* error) {
     };
     if (bits < 2 || bits > 5)
         return fail("G.726 code size must be 2 to 5 bits");
+    if (frameSamples <= 0 || frameSamples % 8 != 0)
+        return fail("audio frames must hold a positive multiple of 8 samples");
     const AVCodec* codec = avcodec_find_encoder_by_name("g726");
     if (!codec)
         return fail("libavcodec has no g726 encoder");
@@ -56,7 +60,7 @@ std::unique_ptr<G726Encoder> G726Encoder::Create(int bits, std::string* error) {
     av_channel_layout_copy(&impl->frame->ch_layout, &c->ch_layout);
     if (av_frame_get_buffer(impl->frame, 0) < 0)
         return fail("out of memory");
-    return std::unique_ptr<G726Encoder>(new G726Encoder(std::move(impl), bits));
+    return std::unique_ptr<G726Encoder>(new G726Encoder(std::move(impl), bits, frameSamples));
 }
 
 bool G726Encoder::EncodeMore() {

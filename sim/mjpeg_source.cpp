@@ -45,18 +45,27 @@ public:
             StallWhileFault();
             return false;
         }
+        // Audio records keep their own 40 ms clock; on a tie the audio goes first.
         const int64_t n = frame_;
         const int64_t due = FrameTimeMs(n);
-        if (n > 0 && !WaitUntil(due))
-            return false;
         std::string bytes;
-        while (audio_ && audioFrame_ * 40 <= due) {
-            if (!audio_->NextFrame(audioBytes_))
+        if (audio_ && audio_->FrameTimeMs(audioFrame_) <= due) {
+            const int64_t at = audio_->FrameTimeMs(audioFrame_);
+            if (!WaitUntil(at) || !audio_->NextFrame(audioBytes_))
                 return false;
-            AppendAudioRecord(bytes, audioBytes_, audio_->Bits(),
-                              static_cast<uint32_t>(audioFrame_ * 40), "audio");
+            AppendAudioRecord(bytes, audioBytes_, audio_->Bits(), static_cast<uint32_t>(at),
+                              "audio");
             ++audioFrame_;
+            if (fault_ == Fault::CloseMidHeader) {
+                out.append(bytes, 0, 20); // inside the first record header
+                ending_ = true;
+                return true;
+            }
+            out += bytes;
+            return true;
         }
+        if (!WaitUntil(due))
+            return false;
         // The scene runs on its own clock; a slower stream shows every k-th scene frame.
         const int64_t sceneFrame = n * scene_.Fps() / fps_;
         scene_.Render(sceneFrame, picture_);
@@ -99,7 +108,7 @@ std::unique_ptr<StreamSource> MakeMjpegSource(StreamEnv env, Fault fault, int fp
                                               std::string* error) {
     std::unique_ptr<G726Encoder> audio;
     if (env.options->audioBits != 0) {
-        audio = G726Encoder::Create(env.options->audioBits, error);
+        audio = G726Encoder::Create(env.options->audioBits, kAudioFrameSamples, error);
         if (!audio)
             return nullptr;
     }

@@ -139,16 +139,30 @@ TEST_F(MjpegStreamTest, RecordsFrameWholeJpegsAndInterleaveAudio) {
     EXPECT_EQ(r.body.substr(0, 4), "MJPG");
 }
 
-TEST_F(MjpegStreamTest, SpeedSlowsTheFrameRate) {
+TEST_F(MjpegStreamTest, SpeedSlowsThePicturesButNotTheSound) {
     SimOptions o;
     o.fps = 25;
-    o.audioBits = 0;
+    o.audioBits = 4;
     const HttpResult r = Stream(o, 700, "?Speed=5");
     std::string error;
-    const auto frames = Assemble(SplitRecords(r.body), &error);
+    const auto records = SplitRecords(r.body);
+    const auto frames = Assemble(records, &error);
     ASSERT_GE(frames.size(), 3u);
     EXPECT_LE(frames.size(), 5u);
     EXPECT_EQ(frames[1].timestamp - frames[0].timestamp, 200u);
+    // Audio keeps coming every 40 ms between the pictures, never in bunches.
+    int audio = 0;
+    int64_t lastPicture = -1;
+    for (const Record& rec : records) {
+        if (rec.type == 1) {
+            lastPicture = rec.timestamp;
+            continue;
+        }
+        EXPECT_EQ(rec.timestamp, static_cast<uint32_t>(audio * 40));
+        EXPECT_GE(static_cast<int64_t>(rec.timestamp), lastPicture);
+        ++audio;
+    }
+    EXPECT_GE(audio, 14);
 }
 
 TEST_F(MjpegStreamTest, MalformedRecordModesBreakTheSecondFrame) {
