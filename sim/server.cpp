@@ -18,7 +18,10 @@ MHD_Result AccessHandler(void* cls, MHD_Connection* connection, const char* url,
         request = new Request;
         request->connection = connection;
         request->method = method ? method : "";
-        request->path = url ? url : "";
+        // "//img/query.cgi" (a base URL with its slash plus a path with one) is the same page.
+        for (const char* c = url ? url : ""; *c; ++c)
+            if (!(*c == '/' && !request->path.empty() && request->path.back() == '/'))
+                request->path += *c;
         *reqCls = request;
         return MHD_YES; // the first call only announces the request
     }

@@ -225,6 +225,7 @@ TEST_F(SimHttpTest, HostileRequestsGetClearErrorsAndServingGoesOn) {
         4096, 3000);
     EXPECT_EQ(longHeader.rfind("HTTP/1.1 4", 0), 0u) << longHeader.substr(0, 40);
     EXPECT_EQ(Get("no/such.cgi").status, 404);
+    EXPECT_EQ(Get("/img//query.cgi").status, 200); // doubled slashes name the same page
     EXPECT_EQ(Post("img/query.cgi", "x").status, 405);
     EXPECT_EQ(Fetch({.url = Url("status?fault=melt")}).status, 400);
     // Half a request, then the client goes away.
