@@ -186,6 +186,22 @@ TEST(AudioPlayer, StopIsSeenWithinTheWaitLimitWhenTheDeviceStopsSignalling) {
     EXPECT_EQ(rig.player.ExitCode(), 0);
 }
 
+// A session whose wait for the audio thread timed out still closes the output;
+// the thread must survive that and end on its stop request.
+TEST(AudioPlayer, CloseWhileTheThreadStillRunsLeavesItHarmless) {
+    PlayerRig rig;
+    ASSERT_TRUE(rig.player.Open(2, 160));
+    rig.Queue(1, 1);
+    ASSERT_TRUE(rig.Start());
+    rig.player.Close();
+    EXPECT_FALSE(rig.device->IsOpen());
+    rig.Queue(2, 2);
+    std::this_thread::sleep_for(120ms); // at least one wait runs out on the closed output
+    EXPECT_FALSE(rig.player.IsFinished());
+    EXPECT_TRUE(rig.player.StopThread(2000));
+    EXPECT_EQ(rig.player.ExitCode(), 0);
+}
+
 TEST(AudioPlayer, FailuresEndTheThreadWithTheirCodeAndStopTheSound) {
     for (auto [fault, code] : {std::pair{testing::MarkDecoder::Fault::OutOfMemory, 100},
                                std::pair{testing::MarkDecoder::Fault::Other, 800}}) {
