@@ -58,11 +58,11 @@ ssize_t ReadStream(void* cls, uint64_t /*pos*/, char* buf, size_t max) {
     if (ctx->sent == ctx->pending.size()) {
         ctx->pending.clear();
         ctx->sent = 0;
-        if (!ctx->source->Next(ctx->pending))
-            return MHD_CONTENT_READER_END_WITH_ERROR; // ends the connection as a camera would
+        // A step may hold its bytes back (audio waiting to share a packet with a picture).
+        while (ctx->pending.empty())
+            if (!ctx->source->Next(ctx->pending))
+                return MHD_CONTENT_READER_END_WITH_ERROR; // ends the connection as a camera would
         ctx->record->frames = ctx->source->FramesSent();
-        if (ctx->pending.empty())
-            return 0;
     }
     size_t n = std::min(max, ctx->pending.size() - ctx->sent);
     if (ctx->trickle) {
@@ -239,8 +239,7 @@ int Server::ServeStream(Request& req, bool asf, Fault fault) {
                                  MHD_RO_END);
     else if (fault != Fault::Chunked)
         MHD_set_response_options(r, MHD_RF_HTTP_1_0_COMPATIBLE_STRICT, MHD_RO_END);
-    MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE,
-                            asf ? "application/octet-stream" : "application/octet-stream");
+    MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, "application/octet-stream");
     MHD_add_response_header(r, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
     MHD_add_response_header(r, MHD_HTTP_HEADER_PRAGMA, "no-cache");
     const int ok = MHD_queue_response(c, MHD_HTTP_OK, r);

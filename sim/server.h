@@ -8,6 +8,7 @@
 #include "pan_tilt.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
