@@ -219,7 +219,7 @@ TEST(CameraStreams, RecordingHoldsExactlyTheBytesSent) {
 }
 
 TEST(CameraStreams, MotionProfileFollowsTheMovingObject) {
-    auto camera = StartCamera("", /*audioBits=*/0);
+    auto camera = StartCamera(); // with audio, which this profile never plays
     Engine engine(StreamProfile::Motion());
     std::mutex mutex;
     std::set<std::array<uint8_t, 4>> seen;
@@ -243,11 +243,26 @@ TEST(CameraStreams, MotionProfileFollowsTheMovingObject) {
     EXPECT_EQ(ended.load(), -1); // a stop on request reports nothing
     EXPECT_TRUE(engine.window.Posted().empty());
     EXPECT_EQ(engine.audio.opens, 0);
+    {
+        std::lock_guard lock(mutex);
+        bool anyMotion = false;
+        for (const auto& l : seen)
+            anyMotion |= (l[0] | l[1] | l[2] | l[3]) != 0;
+        EXPECT_TRUE(anyMotion);
+    }
+
+    // The same engine on the Motion-JPEG stream: pictures, no audio, no levels.
+    const std::size_t levelSets = seen.size();
+    const std::size_t drawn = engine.window.Pictures().size();
+    engine.Target(*camera, false);
+    ASSERT_TRUE(engine.mjpegSession.Start());
+    EXPECT_TRUE(WaitFor([&] { return engine.window.Pictures().size() >= drawn + 5; }, 10000));
+    EXPECT_TRUE(engine.mjpegSession.StopThread(10000));
+    EXPECT_EQ(engine.mjpegSession.ExitCode(), 0);
+    EXPECT_EQ(engine.audio.opens, 0);
     std::lock_guard lock(mutex);
-    bool anyMotion = false;
-    for (const auto& l : seen)
-        anyMotion |= (l[0] | l[1] | l[2] | l[3]) != 0;
-    EXPECT_TRUE(anyMotion);
+    EXPECT_EQ(seen.size(), levelSets);
+    engine.ExpectStoppedClean();
 }
 
 } // namespace
