@@ -12,7 +12,8 @@ namespace kestrova::mpeg4::testing {
 std::string ClipRecipe::name() const {
     std::ostringstream s;
     s << codec << '_' << source << '_' << width << 'x' << height << "_q" << qscale << "_g" << gop
-      << (mv4 ? "_mv4" : "") << (mpeg_quant ? "_mq" : "") << "_n" << frames;
+      << (mv4 ? "_mv4" : "") << (mpeg_quant ? "_mq" : "") << (filter.empty() ? "" : "_filtered")
+      << "_n" << frames;
     return s.str();
 }
 
