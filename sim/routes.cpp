@@ -283,9 +283,16 @@ int Server::ServeSnapshot(Request& req, Fault fault) {
                           options_.fps / 1000;
     YuvPicture picture;
     scene.Render(frame, picture);
-    const auto jpeg = EncodeJpeg(picture, options_.jpegQuality);
-    if (jpeg.empty())
-        return Error(c, MHD_HTTP_INTERNAL_SERVER_ERROR, "JPEG encoding failed");
+    // The motion control takes the snapshot in one read of at most 255,999 bytes.
+    constexpr size_t kMaxSnapshot = 255'999;
+    std::vector<uint8_t> jpeg;
+    for (int quality = options_.jpegQuality; quality > 0; quality -= 15) {
+        jpeg = EncodeJpeg(picture, quality);
+        if (jpeg.empty() || jpeg.size() <= kMaxSnapshot)
+            break;
+    }
+    if (jpeg.empty() || jpeg.size() > kMaxSnapshot)
+        return Error(c, MHD_HTTP_INTERNAL_SERVER_ERROR, "cannot encode the snapshot");
     return Queue(c, MHD_HTTP_OK,
                  std::string_view(reinterpret_cast<const char*>(jpeg.data()), jpeg.size()),
                  "image/jpeg");
