@@ -99,6 +99,8 @@ void CVideoWindow::SetTimings(const stream::EngineTimings& timings) {
     timings_ = timings;
     asf_->SetTimings(timings);
     mjpeg_->SetTimings(timings);
+    mpeg4Display_->SetTimings(timings);
+    jpegDisplay_->SetTimings(timings);
 }
 
 void CVideoWindow::SetHttpOptions(const net::CHttpPoster::Options& options) {
@@ -398,8 +400,8 @@ int CVideoWindow::OnVideoReady() {
     if (!jpegDisplay_->Showing() && !mpeg4Display_->DecoderOpen())
         return 0;
     PathView& v = ActiveView();
-    const int w = IsMpeg() ? mpeg4Display_->Width() : jpegDisplay_->Width();
-    const int h = IsMpeg() ? mpeg4Display_->Height() : jpegDisplay_->Height();
+    const int w = IsMpeg() ? mpeg4Display_->CurrentWidth() : jpegDisplay_->CurrentWidth();
+    const int h = IsMpeg() ? mpeg4Display_->CurrentHeight() : jpegDisplay_->CurrentHeight();
     if (w > 0 && h > 0) {
         v.width.store(w);
         v.height.store(h);
