@@ -1,6 +1,7 @@
 #include "player_rig.h"
 #include "sim/camera_simulator.h"
 #include "stream/asf_session.h"
+#include "stream/mjpeg_session.h"
 
 #include <algorithm>
 #include <chrono>
@@ -58,11 +59,11 @@ template <typename F> bool WaitUntil(F done, std::chrono::milliseconds limit) {
     return true;
 }
 
-// The simulated camera's live ASF stream with 16 kbit/s G.726 audio, received by
-// the ASF session and played by the audio object into the clocked null device.
+// The simulated camera's live stream with 16 kbit/s G.726 audio, received by a
+// stream session and played by the audio object into the clocked null device.
 // The WAV file holds the camera's tone as decoded, block after block in decode
 // order, and lasts as long as the buffer played.
-TEST(AsfAudioEndToEnd, CameraToneReachesTheWavInOrder) {
+template <typename Session> void PlayCameraToneIntoWav(const char* path) {
     sim::SimOptions options;
     options.width = 160;
     options.height = 120;
@@ -81,12 +82,12 @@ TEST(AsfAudioEndToEnd, CameraToneReachesTheWavInOrder) {
     CAudioPlayer player(&window, device, [tap, g726 = G726DecoderFactory()] {
         return std::make_unique<TapDecoder>(g726(), tap);
     });
-    stream::CAsfSession session(window);
+    Session session(window);
     stream::EngineTimings timings;
     timings.stopPause = 50;
     session.SetTimings(timings);
     session.SetAudio(&player);
-    session.SetTarget(camera.BaseUrl() + "img/video.asf", options.user, options.password);
+    session.SetTarget(camera.BaseUrl() + path, options.user, options.password);
 
     ASSERT_TRUE(session.Start());
     ASSERT_TRUE(WaitUntil([&] { return device->Playing(); }, 10s)) << "audio never started";
@@ -160,6 +161,14 @@ TEST(AsfAudioEndToEnd, CameraToneReachesTheWavInOrder) {
         EXPECT_GT(rms, 2000) << "block " << b;
         EXPECT_LT(rms, 9000) << "block " << b;
     }
+}
+
+TEST(CameraAudioEndToEnd, AsfStreamToneReachesTheWavInOrder) {
+    PlayCameraToneIntoWav<stream::CAsfSession>("img/video.asf");
+}
+
+TEST(CameraAudioEndToEnd, MotionJpegStreamToneReachesTheWavInOrder) {
+    PlayCameraToneIntoWav<stream::CMJpegSession>("img/mjpeg.cgi");
 }
 
 } // namespace
