@@ -33,7 +33,7 @@ std::vector<uint8_t> CameraLayerHeader(int width, int height, int timeResolution
     w.Put(0, 1);           // random_accessible_vol
     w.Put(1, 8);           // video_object_type_indication: Simple
     w.Put(0, 1);           // is_object_layer_identifier
-    w.Put(1, 4);           // aspect_ratio_info: square pixels
+    w.Put(1, 4);           // pixel ratio code 1: square pixels
     w.Put(0, 1);           // vol_control_parameters
     w.Put(0, 2);           // video_object_layer_shape: rectangular
     w.Put(1, 1);           // marker

@@ -37,7 +37,7 @@ Layer ReadLayer(std::string_view config) {
         return l;
     Bits b{config.substr(at, 14)};
     b.Get(32);
-    const uint32_t random = b.Get(1), type = b.Get(8), ident = b.Get(1), aspect = b.Get(4),
+    const uint32_t random = b.Get(1), type = b.Get(8), ident = b.Get(1), ratio = b.Get(4),
                    control = b.Get(1), shape = b.Get(2), m1 = b.Get(1);
     l.resolution = b.Get(16);
     const uint32_t m2 = b.Get(1), fixed = b.Get(1), m3 = b.Get(1);
@@ -47,7 +47,7 @@ Layer ReadLayer(std::string_view config) {
     const uint32_t tail = b.Get(16); // marker .. stuffing
     const bool nextIsStart = at + 14 == config.size() ||
                              config.substr(at + 14, 3) == std::string_view("\x00\x00\x01", 3);
-    l.fixedForm = random == 0 && type == 1 && ident == 0 && aspect == 1 && control == 0 &&
+    l.fixedForm = random == 0 && type == 1 && ident == 0 && ratio == 1 && control == 0 &&
                   shape == 0 && m1 && m2 && fixed == 0 && m3 && m4 && tail == 0xA31F && nextIsStart;
     return l;
 }
