@@ -59,7 +59,7 @@ int CAsfSession::Play() {
         if (!recordFile_)
             throw CRecordFileException("cannot create the record file " + recordName_);
     }
-    StartReader(/*some=*/false, CAsfParser::kMaxPacketSize);
+    StartReader(CAsfParser::kMaxPacketSize);
     SleepMs(timings_.readerSettle);
 
     // Headers: one read per block, nothing read ahead.

@@ -27,9 +27,12 @@ int CMJpegSession::Run() {
         case Connected::Open:
             break;
         }
-        StartReader(/*some=*/true, kChunkSize);
+        StartReader(kChunkSize);
         SleepMs(timings_.readerSettle);
         receive_.reserve(kChunkSize);
+        // The first chunk is read whole: the refusal pages are looked for in it. Later
+        // chunks hand over what has arrived, so a frame's tail is not held back until the
+        // next frame comes.
         RequestRead(kChunkSize);
         while (!IsStopRequested()) {
             std::span<const uint8_t> chunk;
@@ -40,7 +43,7 @@ int CMJpegSession::Run() {
                 throw CMJpegPlayerException("Data Reading Error", kReadError);
             // The next chunk is read while this one is parsed.
             receive_.assign(chunk.begin(), chunk.end());
-            RequestRead(kChunkSize);
+            RequestRead(kChunkSize, /*some=*/true);
             if (const int code = parser_.ParseChunk(receive_)) {
                 lastError_ = parser_.LastError() + " " + url_;
                 StopSequence();

@@ -17,10 +17,10 @@ struct CStreamSession::ReaderState {
     AutoResetEvent readRequest;
     std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
-    bool some = false;
     std::vector<uint8_t> buffer;
     // Written by the session before it signals read-request, read by the reader after.
     std::size_t wanted = 0;
+    bool some = false;
     // Written by the reader before it signals data-ready.
     std::size_t delivered = 0;
 };
@@ -111,17 +111,17 @@ void CStreamSession::ReaderLoop(std::shared_ptr<ReaderState> st) {
     st->done = true;
 }
 
-void CStreamSession::StartReader(bool some, std::size_t capacity) {
+void CStreamSession::StartReader(std::size_t capacity) {
     StopReader();
     reader_ = std::make_shared<ReaderState>();
     reader_->source = source_;
-    reader_->some = some;
     reader_->buffer.resize(capacity);
     readerThread_ = std::thread(ReaderLoop, reader_);
 }
 
-void CStreamSession::RequestRead(std::size_t count) {
+void CStreamSession::RequestRead(std::size_t count, bool some) {
     reader_->wanted = std::min(count, reader_->buffer.size());
+    reader_->some = some;
     reader_->readRequest.Set();
 }
 

@@ -43,10 +43,10 @@ protected:
     // An attempt still running then is aborted and abandoned. `httpOnly`: a target whose
     // scheme is not HTTP fails at once.
     Connected Connect(bool httpOnly = false);
-    // Starts the reader; `some`: each read hands over what has arrived (at least one byte).
-    void StartReader(bool some, std::size_t capacity);
+    void StartReader(std::size_t capacity);
     // Asks the reader for the next read of `count` bytes (exactly one read is in flight).
-    void RequestRead(std::size_t count);
+    // `some`: hand over what has arrived (at least one byte) instead of waiting for all.
+    void RequestRead(std::size_t count, bool some = false);
     // Waits for the read asked for; `data` then views the reader's bytes until the next
     // RequestRead.
     Wait WaitData(std::span<const uint8_t>& data);
