@@ -1,0 +1,62 @@
+// What each module exports by name, and that both load side by side.
+#include <cstdint>
+#include <cstdio>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <memory>
+#include <set>
+#include <string>
+
+namespace {
+
+std::set<std::string> DynamicSymbols(const std::string& path) {
+    std::set<std::string> names;
+    const std::string command = "nm -D --defined-only '" + path + "'";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe)
+        return names;
+    char line[4096];
+    while (fgets(line, sizeof line, pipe.get())) {
+        char address[64], type[8], name[4000];
+        if (sscanf(line, "%63s %7s %3999s", address, type, name) == 3)
+            names.insert(name);
+    }
+    return names;
+}
+
+const std::set<std::string> kVideoCodecExports = {
+    "decoder_create",   "decoder_decode",     "decoder_destroy", "decoder_set_output_capacity",
+    "init_YUV2RGB_tab", "delete_YUV2RGB_tab", "ConvertYUVtoRGB", "MotionDetect",
+};
+
+TEST(ModuleExports, ViewerExportsTheCodecsAndG726Only) {
+    std::set<std::string> expected = kVideoCodecExports;
+    expected.insert({"G726_decoder_create", "G726_decoder_destroy", "G726_dec"});
+    EXPECT_EQ(DynamicSymbols(KESTROVA_MODULE_PATH), expected);
+}
+
+TEST(ModuleExports, MotionControlExportsTheVideoCodecsOnly) {
+    EXPECT_EQ(DynamicSymbols(WARDLINE_MODULE_PATH), kVideoCodecExports);
+}
+
+// Both modules carry their own copy of the codecs; loaded into one process,
+// each must resolve its exports to its own code and work.
+TEST(ModuleExports, BothModulesLoadAndDecodeSideBySide) {
+    for (const char* path : {KESTROVA_MODULE_PATH, WARDLINE_MODULE_PATH}) {
+        void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module, nullptr) << dlerror();
+        using Create = intptr_t (*)();
+        using Destroy = int (*)(void*);
+        auto create = reinterpret_cast<Create>(dlsym(module, "decoder_create"));
+        auto destroy = reinterpret_cast<Destroy>(dlsym(module, "decoder_destroy"));
+        ASSERT_NE(create, nullptr);
+        ASSERT_NE(destroy, nullptr);
+        const intptr_t decoder = create();
+        EXPECT_NE(decoder, 0);
+        EXPECT_EQ(destroy(reinterpret_cast<void*>(decoder)), 0);
+        EXPECT_EQ(destroy(nullptr), -1);
+        dlclose(module);
+    }
+}
+
+} // namespace
