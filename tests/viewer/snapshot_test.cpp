@@ -135,7 +135,11 @@ TEST_F(SnapshotTest, RealDialogSaveThroughTheJpgFilter) {
             EXPECT_EQ(files->nameFilters(), (QStringList{QStringLiteral("BMP File (*.bmp)"),
                                                          QStringLiteral("JPG File (*.jpg)")}));
             files->selectNameFilter(QStringLiteral("JPG File (*.jpg)"));
-            files->selectFile(target);
+            // Type the name over the offered one, as a user would.
+            auto* edit = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(edit, nullptr);
+            edit->selectAll();
+            QTest::keyClicks(edit, target);
             static_cast<QDialog*>(files)->accept(); // QFileDialog::accept checks the name
             timer->deleteLater();
         }
