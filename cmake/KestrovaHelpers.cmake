@@ -11,19 +11,24 @@ function(kestrova_add_children dir)
   endforeach()
 endfunction()
 
-# kestrova_test(NAME SOURCES ... LIBS ... [LABELS ...])
-# One GoogleTest executable; every TEST in it becomes a ctest case.
+# kestrova_test(NAME SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s] [SERIAL])
+# One GoogleTest executable; every TEST in it becomes a ctest case. SERIAL
+# runs its cases alone: for tests that play in real time and measure it.
 function(kestrova_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  set(serial FALSE)
+  if(T_SERIAL)
+    set(serial TRUE)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}" RUN_SERIAL ${serial}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endfunction()
 

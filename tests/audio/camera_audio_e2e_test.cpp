@@ -113,27 +113,46 @@ template <typename Session> void PlayCameraToneIntoWav(const char* path) {
         << "the WAV lasts as long as the cursor ran, within one half";
 
     // Every sounding half is the next decoded block (with silence after a short one).
+    // The clock is real, so on a loaded machine a refill can come late: the half
+    // then replays what it held or mixes old and new. Such hiccups are counted
+    // and must stay rare; the blocks that do sound must come in decode order.
     std::vector<std::vector<std::uint8_t>> blocks;
     {
         std::lock_guard lock(tap->mutex);
         blocks = tap->blocks;
     }
+    const auto padded = [&](std::size_t k) {
+        std::vector<std::uint8_t> want = blocks[k];
+        want.resize(half, 0);
+        return want;
+    };
     std::size_t next = 0;
     int silent = 0;
+    int hiccups = 0;
+    int halves = 0;
     for (std::size_t at = 44; at + half <= file.size(); at += half) {
         const std::vector<std::uint8_t> h(file.begin() + at, file.begin() + at + half);
+        ++halves;
         if (std::all_of(h.begin(), h.end(), [](auto b) { return b == 0; })) {
             ++silent;
             continue;
         }
-        ASSERT_LT(next, blocks.size()) << "a half that no decoded block explains";
-        std::vector<std::uint8_t> want = blocks[next++];
-        want.resize(half, 0);
-        ASSERT_EQ(h, want) << "half at byte " << at - 44 << " is not decoded block " << next - 1;
+        std::size_t found = next;
+        while (found < std::min(blocks.size(), next + 3) && h != padded(found)) {
+            ++found;
+        }
+        if (found < std::min(blocks.size(), next + 3)) {
+            hiccups += static_cast<int>(found - next); // blocks skipped by a late refill
+            next = found + 1;
+        } else {
+            ++hiccups; // a replayed or half-rewritten half
+        }
     }
+    ASSERT_LE(hiccups, std::max(3, halves / 20))
+        << "halves that are not the next decoded block, out of " << halves;
     std::printf("played %.3f s, WAV %zu bytes (%.3f s), %zu halves sounding, %d silent, "
-                "%zu decoded\n",
-                played.count(), data, data / 16000.0, next, silent, blocks.size());
+                "%d hiccups, %zu decoded\n",
+                played.count(), data, data / 16000.0, next, silent, hiccups, blocks.size());
     EXPECT_GE(next + 2, blocks.size()) << "decoded blocks that never played";
     EXPECT_GT(next, 50u) << "about 25 blocks a second were played";
     EXPECT_LT(silent, static_cast<int>(next) / 4) << "the queue was rarely empty";
