@@ -1,0 +1,202 @@
+#include "control_fixture.h"
+#include "motion/area_frame.h"
+#include "motion/motion_engine.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+namespace kestrova::motion::testing {
+namespace {
+
+constexpr const char* kCannotConnect = "Can not connect !";
+
+TEST_F(ControlTest, ReadCreatesFramesAndStartsPictureAndIndicatorTimers) {
+    StartCamera();
+    MakeControl();
+    EXPECT_EQ(control->GetMotionEnable(0), -1) << "nothing loaded yet";
+    EXPECT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
+    control->show(); // the window's initialisation completes the start
+    ASSERT_TRUE(window->WindowExists());
+    EXPECT_EQ(control->GetMotionEnable(0), 1);
+    EXPECT_EQ(control->GetMotionThrehold(2), 50);
+    EXPECT_EQ(control->GetMotionTitle(3), "Area 4");
+    EXPECT_TRUE(control->GetMotionTitle(4).isNull());
+    // The camera's quadrants, scaled to the 400 x 300 picture.
+    ASSERT_NE(window->Frame(1), nullptr);
+    EXPECT_EQ(window->Frame(1)->geometry(), QRect(0, 0, 200, 150));
+    EXPECT_EQ(window->Frame(4)->geometry(), QRect(200, 150, 200, 150));
+    EXPECT_EQ(window->Frame(2)->Title(), "Area 2");
+    EXPECT_EQ(window->Frame(0), nullptr);
+    for (int n = 0; n < 4; ++n) {
+        EXPECT_TRUE(window->TimerActive(n));
+        EXPECT_EQ(window->TimerInterval(n), 200);
+    }
+    EXPECT_FALSE(window->OkButton()->isVisible());
+    ASSERT_TRUE(WaitFor([] { return MotionEngine::Instance().PicturesDrawn() > 0; }));
+    EXPECT_FALSE(MotionEngine::Instance().LastMpeg4Picture().isNull());
+
+    // A second SetSource while the stream runs is refused.
+    EXPECT_FALSE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
+    EXPECT_EQ(window->MessageText(), kCannotConnect);
+}
+
+TEST_F(ControlTest, ApplySendsEditsAndRestartsPicture) {
+    StartCamera();
+    MakeControl();
+    control->show();
+    ASSERT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
+    control->SetMotionThrehold(1, -5);
+    control->SetMotionTitle(2, "Yard");
+    control->SetMotionTitle(0, "Bad\r\nAREA0EN: 0");
+    EXPECT_EQ(control->GetMotionTitle(0), "Area 1") << "a title with line breaks is refused";
+    control->MotionEnable(3, 0);
+    EXPECT_FALSE(window->Frame(4)->isVisible());
+    EXPECT_FALSE(window->TimerActive(3));
+    // Move area 1's frame to the left edge at window y 50 and shrink it to 100 x 100.
+    window->Frame(1)->SizeFrame(QRect(0, 0, 100, 100));
+    window->Frame(1)->MoveFrame(QRect(-30, 50, 100, 100));
+    const int streamsBefore = CameraCount("requests_total");
+    control->MotionApply();
+    const std::string motion = CameraMotion();
+    EXPECT_NE(motion.find("\"threshold\":-5"), std::string::npos) << motion;
+    EXPECT_NE(motion.find("\"title\":\"Yard\""), std::string::npos) << motion;
+    EXPECT_NE(motion.find("\"title\":\"Area 1\",\"x1\":0,\"y1\":80,\"x2\":160,\"y2\":240"),
+              std::string::npos)
+        << motion;
+    // Area 4 was disabled: it sends the window coordinates it was read with.
+    EXPECT_NE(motion.find("\"enable\":0,\"threshold\":50,\"sensitivity\":50,\"title\":\"Area "
+                          "4\",\"x1\":200,\"y1\":150,\"x2\":400,\"y2\":300"),
+              std::string::npos)
+        << motion;
+    EXPECT_TRUE(MotionEngine::Instance().sessionActive);
+    EXPECT_GT(CameraCount("requests_total"), streamsBefore + 1) << "the stream was opened again";
+    EXPECT_FALSE(MotionEngine::Instance().SessionFinished(false));
+}
+
+TEST_F(ControlTest, StopPlayReleasesAndDestroysWindow) {
+    StartCamera();
+    MakeControl();
+    control->show();
+    ASSERT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
+    const std::string key = "/ocxparser.cgi";
+    const int before = CameraCount(key);
+    control->StopPlay();
+    EXPECT_EQ(CameraCount(key), before + 1);
+    EXPECT_FALSE(window->WindowExists());
+    EXPECT_FALSE(MotionEngine::Instance().sessionActive);
+    EXPECT_TRUE(MotionEngine::Instance().SessionFinished(false));
+    EXPECT_EQ(window->Frame(1), nullptr);
+    // Out-of-order calls return quietly; a new source is accepted again.
+    control->StopPlay();
+    EXPECT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
+}
+
+TEST_F(ControlTest, RefusalsAndBusyShowMessages) {
+    StartCamera();
+    MakeControl();
+    control->show();
+    dialogs.logins = {{"a", "b"}, {"c", "d"}, {"e", "f"}};
+    EXPECT_TRUE(control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "no")));
+    EXPECT_EQ(dialogs.prompts, 3);
+    EXPECT_EQ(window->MessageText(), "Protected object. This object is protected.");
+    EXPECT_EQ(control->GetMotionEnable(0), -1);
+    EXPECT_FALSE(MotionEngine::Instance().sessionActive);
+    EXPECT_EQ(window->CurrentCredentials().user, "e");
+
+    ASSERT_TRUE(camera->SetFault("motion-busy"));
+    EXPECT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
+    EXPECT_EQ(window->MessageText(), "Device is busy, please try again later.");
+    EXPECT_EQ(window->MessageLine()->font().bold(), true);
+    EXPECT_EQ(window->MessageLine()->font().pixelSize(), 28);
+}
+
+TEST_F(ControlTest, BusyStreamReleasesAndShowsMessage) {
+    StartCamera();
+    ASSERT_TRUE(camera->SetFault("busy-503"));
+    MakeControl();
+    control->show();
+    int ended = 0;
+    QObject::connect(window, &CMotionWindow::streamEnded, [&](int code) { ended = code; });
+    ASSERT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
+    ASSERT_TRUE(WaitFor([&] { return ended != 0; }));
+    EXPECT_EQ(ended, 310);
+    EXPECT_EQ(window->MessageText(), kCannotConnect);
+    EXPECT_FALSE(MotionEngine::Instance().sessionActive);
+    EXPECT_EQ(window->Frame(1), nullptr);
+}
+
+TEST_F(ControlTest, IndicatorFollowsObjectInItsArea) {
+    // Area 2 covers the whole picture, the others are off: only area 2 sees the object.
+    const std::string setup =
+        R"({"res":3,"view":{"enable":1,"x1":0,"y1":0,"x2":640,"y2":480},"areas":[)"
+        R"({"enable":0,"threshold":50,"sensitivity":50,"title":"Area 1","x1":0,"y1":0,"x2":0,"y2":0},)"
+        R"({"enable":1,"threshold":50,"sensitivity":50,"title":"Area 2","x1":0,"y1":0,"x2":640,"y2":480},)"
+        R"({"enable":0,"threshold":50,"sensitivity":50,"title":"Area 3","x1":0,"y1":0,"x2":0,"y2":0},)"
+        R"({"enable":0,"threshold":50,"sensitivity":50,"title":"Area 4","x1":0,"y1":0,"x2":0,"y2":0}]})";
+    StartCamera({}, setup);
+    MakeControl();
+    control->show();
+    MotionEngine::Instance().SetMotionLevelsForTest({0, 0, 0, 0});
+    ASSERT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
+    ASSERT_TRUE(WaitFor([&] { return control->GetMotionIndicator(1) > 0; }));
+    EXPECT_EQ(control->GetMotionIndicator(0), 0);
+    EXPECT_EQ(control->GetMotionIndicator(2), 0);
+    EXPECT_EQ(control->GetMotionIndicator(3), 0);
+    EXPECT_EQ(control->GetMotionIndicator(7), 0);
+}
+
+TEST_F(ControlTest, MotionJpegKeepsIndicatorLevels) {
+    StartCamera();
+    MakeControl();
+    control->show();
+    MotionEngine::Instance().SetMotionLevelsForTest({11, 22, 33, 44});
+    ASSERT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "jpeg", 1, Auth("admin", "admin")));
+    ASSERT_TRUE(WaitFor([] { return !MotionEngine::Instance().LastJpegPicture().isNull(); }));
+    ASSERT_TRUE(WaitFor([&] { return control->GetMotionIndicator(3) == 44; }));
+    EXPECT_EQ(control->GetMotionIndicator(0), 11);
+    EXPECT_EQ(control->GetMotionIndicator(1), 22);
+}
+
+TEST_F(ControlTest, ViewModeSnapshotAndKeyboardOk) {
+    StartCamera();
+    MakeControl();
+    control->show();
+    ASSERT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 2, Auth("admin", "admin")));
+    EXPECT_EQ(window->Snapshot().size(), QSize(320, 240));
+    EXPECT_TRUE(window->OkButton()->isVisible());
+    EXPECT_GE(window->OkButton()->y(), CMotionWindow::kHeight) << "below the window's edge";
+    CAreaFrame* view = window->Frame(0);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->width(), 400) << "the camera-sized view is capped at the picture's size";
+    view->SizeFrame(QRect(view->x(), view->y(), 300, 300));
+    view->MoveFrame(QRect(100, 0, 300, 300));
+    const int before = CameraCount("/ocxparser.cgi");
+    control->MotionApply(); // not in view mode: nothing sent
+    EXPECT_EQ(CameraCount("/ocxparser.cgi"), before);
+    QTest::keyClick(window, Qt::Key_Return);
+    EXPECT_NE(
+        CameraMotion().find("\"view\":{\"enable\":1,\"x1\":160,\"y1\":0,\"x2\":640,\"y2\":480}"),
+        std::string::npos)
+        << CameraMotion();
+    view->MoveFrame(QRect(105, 0, 295, 300));
+    QTest::keyClick(window, Qt::Key_Return);
+    EXPECT_NE(CameraMotion().find("\"x1\":176"), std::string::npos) << CameraMotion();
+    // Escape re-reads and shows the snapshot again.
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_EQ(CameraCount("/ocxparser.cgi"), before + 3);
+    EXPECT_FALSE(window->Snapshot().isNull());
+}
+
+} // namespace
+} // namespace kestrova::motion::testing
