@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <sys/stat.h>
 #include <thread>
 
 namespace kestrova::viewer {
@@ -46,6 +47,15 @@ private:
     uintptr_t wParam_;
     intptr_t lParam_;
 };
+
+bool IsSafeRecordTarget(const std::string& path) {
+    if (path.empty())
+        return false;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return true; // a new file
+    return S_ISREG(st.st_mode);
+}
 
 constexpr int EventType(uint32_t message) {
     return QEvent::User + static_cast<int>(message);
@@ -211,7 +221,9 @@ void CVideoWindow::StartPlay(long record, const std::string& recordFilename) {
             return;
         ResetClocks();
         recordFile_ = recordFilename;
-        asf_->SetRecord(record != 0, recordFilename);
+        // The record file is written only as a regular file of its own: an existing name
+        // that is a symbolic link, a device or a folder is not recorded to.
+        asf_->SetRecord(record != 0 && IsSafeRecordTarget(recordFilename), recordFilename);
         drawView_.store(&mpeg4View_);
         asf_->Start();
     } else {
@@ -348,8 +360,10 @@ void CVideoWindow::PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_
 }
 
 void CVideoWindow::DrawPicture(const stream::VideoPicture& picture) {
-    if (!composer_.Compose(picture, *drawView_.load()))
+    PathView* view = drawView_.load();
+    if (!composer_.Compose(picture, *view))
         return;
+    (view == &mpeg4View_ ? drawnMpeg4_ : drawnJpeg_).fetch_add(1);
     if (!updatePending_.exchange(true)) {
         QMetaObject::invokeMethod(
             this,

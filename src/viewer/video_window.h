@@ -120,6 +120,10 @@ public:
     stream::CJpegDisplay& JpegDisplay() { return *jpegDisplay_; }
     std::vector<int> EndedCodes() const;
     uint64_t FramesDrawn() const { return composer_.FramesComposed(); }
+    // Pictures drawn from the MPEG-4 path (true) or the Motion-JPEG path (false).
+    uint64_t PicturesDrawn(bool mpeg) const {
+        return mpeg ? drawnMpeg4_.load() : drawnJpeg_.load();
+    }
     int StreamWidth() const;
     int StreamHeight() const;
     // The last snapshot file name offered (empty before the first dialog).
@@ -196,6 +200,8 @@ private:
 
     FrameComposer composer_;
     std::atomic<bool> updatePending_{false};
+    std::atomic<uint64_t> drawnMpeg4_{0};
+    std::atomic<uint64_t> drawnJpeg_{0};
     mutable std::mutex codesMutex_;
     std::vector<int> endedCodes_;
 };

@@ -1,6 +1,7 @@
 #include "viewer/string_table.h"
 #include "viewer_fixture.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QTest>
 
@@ -127,6 +128,35 @@ TEST_F(PlayTest, BusyCameraShowsTheMessageAndStaysStopped) {
     QTest::qWait(600);
     EXPECT_FALSE(window->IsPlaying());
     EXPECT_EQ(CameraCount("/img/video.asf"), 1);
+}
+
+TEST_F(PlayTest, RecordsTheStreamButNeverThroughALink) {
+    StartCamera();
+    MakeControl();
+    const QString victim = temp->filePath("victim");
+    {
+        QFile f(victim);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep");
+    }
+    const QString link = temp->filePath("link.asf");
+    ASSERT_TRUE(QFile::link(victim, link));
+    control->SetSource(StreamUrl(true), "mpeg", "off", "", Credentials("admin", "admin"));
+    control->StartPlay(1, link);
+    ASSERT_TRUE(WaitFrames(2));
+    control->StopPlay();
+    QFile kept(victim);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("keep"));
+
+    const QString record = temp->filePath("rec.asf");
+    control->StartPlay(1, record);
+    ASSERT_TRUE(WaitFrames(2));
+    control->StopPlay();
+    QFile rec(record);
+    ASSERT_TRUE(rec.open(QIODevice::ReadOnly));
+    const QByteArray head = rec.read(4);
+    EXPECT_EQ(head, QByteArray::fromHex("3026b275")); // the ASF header object
 }
 
 } // namespace

@@ -1,0 +1,172 @@
+#include "host_run.h"
+
+#include "audio/audio_player.h"
+#include "audio/null_sound_device.h"
+#include "sim/camera_simulator.h"
+#include "stream/mpeg4_display.h"
+#include "viewer/message_box.h"
+#include "viewer/player_control.h"
+#include "viewer/save_target.h"
+#include "viewer/video_window.h"
+
+#include <QTimer>
+#include <cstdio>
+#include <sstream>
+
+namespace kestrova::app {
+
+void OptionAnswers::Message(int id, const std::string& text) {
+    messages.push_back(id);
+    std::fprintf(stderr, "kestrova: message %d: %s\n", id, text.c_str());
+}
+
+std::optional<viewer::DialogHost::Login> OptionAnswers::AuthAnswer(int) {
+    // The options' credentials were the presets; a second offer of the same would only
+    // count another refusal, so the dialog is cancelled.
+    return std::nullopt;
+}
+
+std::optional<viewer::DialogHost::SaveAnswer>
+OptionAnswers::SnapshotAnswer(const std::string& defaultName) {
+    if (options_.snapshot.empty())
+        return std::nullopt;
+    saved.push_back(options_.snapshot);
+    return SaveAnswer{options_.snapshot, viewer::PathWantsJpeg(options_.snapshot)};
+}
+
+HostRun::HostRun(HostOptions options, viewer::COrloPlayerSetaCtrl& control)
+    : options_(std::move(options)), control_(control), answers_(options_) {
+    control_.SetDialogHost(options_.headless ? &answers_ : nullptr);
+    if (!options_.audioWav.empty()) {
+        audio::NullSoundDevice::Options o;
+        o.wavPath = options_.audioWav;
+        wav_ = std::make_shared<audio::NullSoundDevice>(o);
+        control_.Window().SetSoundDevice(wav_);
+    }
+    connect(&control_.Window(), &viewer::CVideoWindow::pictureDrawn, this, &HostRun::OnPicture);
+}
+
+HostRun::~HostRun() = default;
+
+bool HostRun::StartCamera(sim::CameraSimulator*& out, bool jpeg, std::string& error) {
+    sim::SimOptions o;
+    o.user = options_.user;
+    o.password = options_.password;
+    o.width = options_.width;
+    o.height = options_.height;
+    o.streamType = jpeg ? sim::StreamType::Jpeg : sim::StreamType::Mpeg4;
+    camera_ = std::make_unique<sim::CameraSimulator>(o);
+    if (!camera_->Start(&error)) {
+        error = "the built-in camera did not start: " + error;
+        return false;
+    }
+    out = camera_.get();
+    return true;
+}
+
+bool HostRun::Play(bool mpeg, std::string& error) {
+    if (options_.url.empty()) {
+        sim::CameraSimulator* cam = nullptr;
+        if (!StartCamera(cam, !mpeg, error))
+            return false;
+        url_ = cam->BaseUrl() + (mpeg ? "img/video.asf" : "img/mjpeg.cgi");
+    } else {
+        url_ = options_.url;
+    }
+    const std::size_t before = answers_.messages.size();
+    control_.SetSource(QString::fromStdString(url_), mpeg ? "mpeg" : "jpeg",
+                       QString::fromStdString(options_.panTilt),
+                       QString::fromStdString(options_.rate),
+                       QString::fromStdString(CredentialString(options_)));
+    if (!control_.Window().SourceReady()) {
+        error = "the camera at " + url_ + " refused the login or did not answer";
+        if (answers_.messages.size() > before)
+            error += " (message " + std::to_string(answers_.messages.back()) + ")";
+        return false;
+    }
+    control_.AudioVolume(options_.volume);
+    const bool record = mpeg && !options_.record.empty();
+    control_.StartPlay(record ? 1 : 0, QString::fromStdString(record ? options_.record : ""));
+    return true;
+}
+
+bool HostRun::Start(std::string& error) {
+    viewer::SetMessageObserver([this](int id) {
+        if (!options_.headless)
+            answers_.messages.push_back(id);
+    });
+    const bool mpeg = options_.type != "jpeg";
+    if (!Play(mpeg, error))
+        return false;
+    if (options_.type == "both" && options_.seconds > 0) {
+        QTimer::singleShot(static_cast<int>(options_.seconds * 500), this, &HostRun::SwitchToJpeg);
+    }
+    return true;
+}
+
+void HostRun::SwitchToJpeg() {
+    control_.StopPlay();
+    camera_.reset();
+    switched_ = true;
+    std::string error;
+    if (!Play(false, error)) {
+        errors_.push_back(error);
+        std::fprintf(stderr, "kestrova: %s\n", error.c_str());
+    }
+}
+
+void HostRun::OnPicture() {
+    if (snapshotTaken_ || options_.snapshot.empty())
+        return;
+    snapshotTaken_ = true;
+    // Outside the paint hand-off: SnapShot waits for the display thread.
+    QTimer::singleShot(0, this, [this] {
+        viewer::DialogHost* before = control_.Window().Host();
+        control_.SetDialogHost(&answers_);
+        control_.SnapShot();
+        control_.SetDialogHost(before);
+    });
+}
+
+int HostRun::Finish() {
+    control_.StopPlay();
+    if (!options_.screenshot.empty()) {
+        if (!control_.grab().save(QString::fromStdString(options_.screenshot), "PNG"))
+            errors_.push_back("could not write the screenshot " + options_.screenshot);
+    }
+    viewer::SetMessageObserver({});
+    viewer::CVideoWindow& w = control_.Window();
+    if (w.PicturesDrawn(true) + w.PicturesDrawn(false) == 0)
+        errors_.push_back("no picture was drawn from " + url_);
+    if (!options_.snapshot.empty() && answers_.saved.empty())
+        errors_.push_back("no snapshot was taken");
+    for (const auto& e : errors_)
+        std::fprintf(stderr, "kestrova: %s\n", e.c_str());
+    return errors_.empty() ? 0 : 1;
+}
+
+std::string HostRun::StatsJson() const {
+    viewer::CVideoWindow& w = control_.Window();
+    std::ostringstream o;
+    const uint64_t mpeg = w.PicturesDrawn(true);
+    const uint64_t jpeg = w.PicturesDrawn(false);
+    int failures = static_cast<int>(w.Mpeg4Display().DroppedFrames());
+    for (int code : w.EndedCodes())
+        if (code == 430)
+            ++failures; // a Motion-JPEG frame that did not decode ends its path with 430
+    o << "{\"frames_decoded\":{\"mpeg4\":" << w.Mpeg4Display().DecodedPictures()
+      << ",\"jpeg\":" << jpeg << "},\"frames_drawn\":{\"mpeg4\":" << mpeg << ",\"jpeg\":" << jpeg
+      << "},\"decode_failures\":" << failures << ",\"width\":" << w.StreamWidth()
+      << ",\"height\":" << w.StreamHeight()
+      << ",\"audio_ms\":" << (wav_ ? wav_->BytesPlayed() / 16 : 0) << ",\"stream_ended\":[";
+    const auto codes = w.EndedCodes();
+    for (std::size_t i = 0; i < codes.size(); ++i)
+        o << (i ? "," : "") << codes[i];
+    o << "],\"messages\":[";
+    for (std::size_t i = 0; i < answers_.messages.size(); ++i)
+        o << (i ? "," : "") << answers_.messages[i];
+    o << "],\"snapshots\":" << answers_.saved.size() << "}";
+    return o.str();
+}
+
+} // namespace kestrova::app

@@ -1,0 +1,103 @@
+// kestrova: hosts the viewer control in a window with the page's buttons, or headless,
+// against a camera URL or a built-in simulated camera.
+#include "host_options.h"
+#include "host_run.h"
+#include "page_window.h"
+#include "platform/settings_store.h"
+#include "viewer/player_control.h"
+#include "viewer/video_window.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#if __has_include("audio/qt_sound_device.h")
+#include "audio/qt_sound_device.h"
+#define KESTROVA_HAVE_QT_SOUND 1
+#endif
+
+using namespace kestrova;
+
+int main(int argc, char** argv) {
+    bool headless = false;
+    for (int i = 1; i < argc; ++i)
+        headless = headless || std::strcmp(argv[i], "--headless") == 0;
+    // Without a display the window cannot open: run offscreen then too.
+    if (headless ||
+        (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    std::string error;
+    bool help = false;
+    auto options = app::ParseHostOptions(args, error, help);
+    if (help) {
+        std::fputs(app::HostUsage(), stdout);
+        return 0;
+    }
+    if (!options) {
+        std::fprintf(stderr, "kestrova: %s\n%s", error.c_str(), app::HostUsage());
+        return 2;
+    }
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        options->headless = true;
+    if (options->headless && options->seconds < 0)
+        options->seconds = 5;
+
+    // What the module does when it loads: the browser-wide connection limits.
+    platform::SettingsStore store;
+    platform::WriteConnectionLimits(store);
+
+    std::unique_ptr<app::PageWindow> page;
+    std::unique_ptr<viewer::COrloPlayerSetaCtrl> bare;
+    viewer::COrloPlayerSetaCtrl* control;
+    if (options->headless) {
+        bare = std::make_unique<viewer::COrloPlayerSetaCtrl>();
+        control = bare.get();
+        control->show();
+    } else {
+        page = std::make_unique<app::PageWindow>();
+        control = &page->Control();
+        page->show();
+    }
+#ifdef KESTROVA_HAVE_QT_SOUND
+    if (!options->headless && options->audioWav.empty())
+        control->Window().SetSoundDevice(std::make_shared<audio::QtSoundDevice>());
+#endif
+
+    app::HostRun run(*options, *control);
+    if (!run.Start(error)) {
+        std::fprintf(stderr, "kestrova: %s\n", error.c_str());
+        if (options->stats)
+            std::printf("%s\n", run.StatsJson().c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "kestrova: playing %s\n", run.CameraUrl().c_str());
+    int status = 0;
+    bool finished = false;
+    auto finish = [&] {
+        if (finished)
+            return;
+        finished = true;
+        status = run.Finish();
+        if (options->stats)
+            std::printf("%s\n", run.StatsJson().c_str());
+        std::fflush(stdout);
+    };
+    if (options->seconds >= 0)
+        QTimer::singleShot(static_cast<int>(options->seconds * 1000), &app, [&] {
+            finish();
+            QApplication::quit();
+        });
+    QObject::connect(&app, &QApplication::lastWindowClosed, &app, [&] {
+        finish();
+        QApplication::quit();
+    });
+    app.exec();
+    finish();
+    return status;
+}
