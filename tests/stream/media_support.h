@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
+#include <unistd.h>
 #include <vector>
 
 namespace kestrova::stream::testing {
@@ -23,12 +25,22 @@ inline std::vector<uint8_t> ReadFile(const std::filesystem::path& p) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline std::filesystem::path MediaDir() {
-    auto dir =
-        std::filesystem::temp_directory_path() / ("kstream_media_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
+inline std::filesystem::path MediaPath() {
+    return std::filesystem::temp_directory_path() / ("kstream_media_" + std::to_string(::getpid()));
 }
+
+inline std::filesystem::path MediaDir() {
+    std::filesystem::create_directories(MediaPath());
+    return MediaPath();
+}
+
+// Removes this process's media folder when the test program ends.
+inline struct MediaCleanup {
+    ~MediaCleanup() {
+        std::error_code ignored;
+        std::filesystem::remove_all(MediaPath(), ignored);
+    }
+} gMediaCleanup;
 
 inline bool Run(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
