@@ -30,7 +30,7 @@ inline bool IsGuid(const uint8_t* bytes, const Guid& guid) {
 inline constexpr std::size_t kObjectHeaderSize = 24;    // identifier + 64-bit size
 inline constexpr std::size_t kMinPacketSizeOffset = 92; // in the File Properties Object
 inline constexpr std::size_t kStreamTypeOffset = 24;    // in a Stream Properties Object
-inline constexpr std::size_t kTypeSpecificOffset = 78;  // WAVEFORMATEX / video header
+inline constexpr std::size_t kTypeDataOffset = 78;      // WAVEFORMATEX / video header
 inline constexpr std::size_t kBitmapInfoOffset = 89;    // BITMAPINFOHEADER of a video stream
 inline constexpr std::size_t kBitmapInfoSize = 40;
 inline constexpr std::size_t kBitsPerSampleOffset = 92; // WAVEFORMATEX.wBitsPerSample

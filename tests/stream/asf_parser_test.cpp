@@ -50,9 +50,9 @@ struct AsfFixture : ::testing::Test {
         parser->Reset();
     }
     Bytes Header() {
-        AsfHeaderSpec spec;
-        spec.packetSize = kPacket;
-        return AsfHeader(spec);
+        AsfHeaderLayout layout;
+        layout.packetSize = kPacket;
+        return AsfHeader(layout);
     }
     int Feed(const Bytes& stream, std::size_t step) {
         AsfChunkFeeder feeder(*parser);
@@ -160,10 +160,10 @@ TEST_F(AsfFixture, MalformedStreamsAreRefusedWithoutOverrun) {
         std::string text;
     };
     auto headerWith = [](auto change) {
-        AsfHeaderSpec spec;
-        spec.packetSize = kPacket;
-        change(spec);
-        return AsfHeader(spec);
+        AsfHeaderLayout layout;
+        layout.packetSize = kPacket;
+        change(layout);
+        return AsfHeader(layout);
     };
     auto withPacket = [this](Bytes packet) {
         Bytes s = Header();

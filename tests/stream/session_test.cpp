@@ -66,9 +66,9 @@ Bytes MJpegStream(int frames) {
 constexpr uint32_t kPacket = 1024;
 
 Bytes AsfStream(int frames) {
-    AsfHeaderSpec spec;
-    spec.packetSize = kPacket;
-    Bytes s = AsfHeader(spec);
+    AsfHeaderLayout layout;
+    layout.packetSize = kPacket;
+    Bytes s = AsfHeader(layout);
     for (int i = 0; i < frames; ++i)
         Append(s, AsfPacket(kPacket, {Whole(0x02, Pattern(100, 1), i),
                                       Whole(i % 5 ? 0x01 : 0x81, Pattern(500, 2), i)}));
@@ -188,11 +188,11 @@ TEST(AsfSession, PlaysRecordsEveryByteAndStopsClean) {
 }
 
 TEST(AsfSession, ErrorCodesArePostedAfterTheStopSequence) {
-    AsfHeaderSpec spec;
-    spec.packetSize = kPacket;
-    Bytes badStream = AsfHeader(spec);
+    AsfHeaderLayout layout;
+    layout.packetSize = kPacket;
+    Bytes badStream = AsfHeader(layout);
     Append(badStream, AsfPacket(kPacket, {Whole(0x82, Pattern(10, 0), 0)}));
-    Bytes overlong = AsfHeader(spec);
+    Bytes overlong = AsfHeader(layout);
     AsfPayload big = Whole(0x81, Pattern(10, 0), 0);
     big.objectSize = CAsfParser::kMaxMediaObjectSize + 1;
     Append(overlong, AsfPacket(kPacket, {big}));
@@ -223,10 +223,10 @@ TEST(AsfSession, ErrorCodesArePostedAfterTheStopSequence) {
 }
 
 TEST(AsfSession, MotionProfileReportsThroughItsCallbacks) {
-    AsfHeaderSpec spec;
-    spec.packetSize = kPacket;
-    spec.audio = false;
-    Bytes s = AsfHeader(spec);
+    AsfHeaderLayout layout;
+    layout.packetSize = kPacket;
+    layout.audio = false;
+    Bytes s = AsfHeader(layout);
     Append(s, AsfPacket(kPacket, {Whole(0x81, Pattern(100, 0), 0)}, {5, 6, 7, 8}));
     Append(s, AsfPacket(kPacket, {Whole(0x02, Pattern(100, 0), 0)}));
     Play<CAsfSession> play(s, StreamProfile::Motion());

@@ -97,7 +97,7 @@ inline Bytes MJpegAudio(const Bytes& payload, uint32_t timestamp, uint32_t frame
 }
 
 // ASF stream in the camera's fixed layout.
-struct AsfHeaderSpec {
+struct AsfHeaderLayout {
     uint32_t packetSize = 512;
     int32_t width = 320;
     int32_t height = 240;
@@ -114,7 +114,7 @@ inline Bytes AsfObject(const asf::Guid& guid, std::size_t size) {
     return b;
 }
 
-inline Bytes AsfHeader(const AsfHeaderSpec& s) {
+inline Bytes AsfHeader(const AsfHeaderLayout& s) {
     Bytes sub;
     uint32_t count = 0;
     Bytes file = AsfObject(asf::kFilePropertiesObject, 104);
