@@ -105,6 +105,10 @@ TEST_F(LoginTest, LongCredentialsTravelWhole) {
     EXPECT_TRUE(host.authAsked.empty());
     EXPECT_EQ(window->User(), o.user);
     EXPECT_EQ(window->Password(), o.password);
+    // The stream session logs in with them too.
+    control->StartPlay(0, QString());
+    EXPECT_TRUE(WaitFrames(2));
+    EXPECT_TRUE(window->EndedCodes().empty());
 }
 
 // Runs `step` on every modal widget that comes up, until it returns true.
