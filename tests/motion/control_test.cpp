@@ -3,6 +3,7 @@
 #include "motion/motion_engine.h"
 
 #include <QLabel>
+#include <QMetaMethod>
 #include <QPushButton>
 #include <QTest>
 
@@ -196,6 +197,41 @@ TEST_F(ControlTest, ViewModeSnapshotAndKeyboardOk) {
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_EQ(CameraCount("/ocxparser.cgi"), before + 3);
     EXPECT_FALSE(window->Snapshot().isNull());
+}
+
+TEST_F(ControlTest, AutomationMethodsInDispatchOrder) {
+    MakeControl();
+    const QMetaObject* meta = control->metaObject();
+    QStringList names;
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
+        if (meta->method(i).methodType() == QMetaMethod::Method)
+            names << QString::fromLatin1(meta->method(i).name());
+    EXPECT_EQ(names,
+              QStringList({"StopPlay", "GetMotionIndicator", "GetMotionThrehold",
+                           "SetMotionThrehold", "MotionApply", "MotionEnable", "GetMotionEnable",
+                           "SetSource", "GetMotionTitle", "SetMotionTitle", "AboutBox"}));
+    // Scripts call by name with loosely typed arguments.
+    bool accepted = true;
+    ASSERT_TRUE(QMetaObject::invokeMethod(control.get(), "SetSource", Q_RETURN_ARG(bool, accepted),
+                                          Q_ARG(QString, "http://127.0.0.1:1"),
+                                          Q_ARG(QString, "mpeg"), Q_ARG(short, 1),
+                                          Q_ARG(QString, QString(250, 'A'))));
+    EXPECT_FALSE(accepted) << "credentials text over the limit";
+    QMetaObject::invokeMethod(control.get(), "AboutBox");
+    EXPECT_EQ(dialogs.abouts, 1);
+}
+
+TEST_F(ControlTest, UnreachableCameraAndOutOfRangeIndexes) {
+    MakeControl();
+    control->show();
+    EXPECT_TRUE(control->SetSource("http://127.0.0.1:1", "mpeg", 1, Auth("admin", "admin")));
+    EXPECT_EQ(window->MessageText(), kCannotConnect);
+    EXPECT_FALSE(MotionEngine::Instance().sessionActive);
+    control->SetMotionThrehold(-1, 5);
+    control->MotionEnable(4, 1);
+    EXPECT_EQ(control->GetMotionThrehold(-1), 0);
+    EXPECT_EQ(control->GetMotionEnable(4), -1);
+    EXPECT_EQ(window->Frame(5), nullptr);
 }
 
 } // namespace

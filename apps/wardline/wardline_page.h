@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QLineEdit;
+class QProgressBar;
+class QSpinBox;
+
+namespace kestrova::motion {
+class COrloMotionDetectCtrl;
+}
+
+namespace kestrova::wardline {
+
+// The camera's motion page around the control: per area an enable box, a threshold, a
+// title and a live indicator bar polled every 200 ms; Apply; in view mode OK and Cancel.
+class CPageWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit CPageWindow(int mode, QWidget* parent = nullptr);
+    ~CPageWindow() override;
+
+    motion::COrloMotionDetectCtrl& Control() { return *control_; }
+    // Takes the control's values into the page's fields.
+    void Refresh();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Poll();
+
+    motion::COrloMotionDetectCtrl* control_;
+    std::array<QCheckBox*, 4> enable_{};
+    std::array<QSpinBox*, 4> threshold_{};
+    std::array<QLineEdit*, 4> title_{};
+    std::array<QProgressBar*, 4> indicator_{};
+    QTimer poll_;
+};
+
+} // namespace kestrova::wardline
