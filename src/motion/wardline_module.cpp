@@ -1,3 +1,100 @@
 // The motion configuration module, libwardline.so: the motion control, its
 // video-only engine and the video decoders, linked in from the subsystem
-// libraries. The exported names are listed in wardline.map.
+// libraries. The exported names are listed in wardline.map. This file adds the
+// control hosting: registration, the class factories of the control and its
+// property page, and the dispatch table.
+#include "hosting/module_entries.h"
+#include "hosting/property_page.h"
+#include "motion/motion_control.h"
+
+#include <array>
+
+namespace kestrova::motion {
+namespace {
+
+class COrloMotionDetectPropPage : public hosting::PropertyPage {
+public:
+    explicit COrloMotionDetectPropPage(QWidget* parent)
+        : PropertyPage(QStringLiteral("General"), parent) {}
+};
+
+constexpr hosting::ModuleIdentity kIdentity{
+    .libraryName = "WARDLINELib",
+    .libraryId = "{8A1D4E61-5B7C-4F2A-B3D9-6E0F2C8A7D02}",
+    .helpString = "Wardline ActiveX Control module",
+    .helpFile = "Wardline.hlp",
+    .dispatchInterface = "_DWardline",
+    .dispatchInterfaceId = "{8A1D4E62-5B7C-4F2A-B3D9-6E0F2C8A7D02}",
+    .dispatchHelp = "Dispatch interface for Wardline Control",
+    .eventInterface = "_DWardlineEvents",
+    .eventInterfaceId = "{8A1D4E63-5B7C-4F2A-B3D9-6E0F2C8A7D02}",
+    .eventHelp = "Event interface for Wardline Control",
+    .control = {"{8A1D4E64-5B7C-4F2A-B3D9-6E0F2C8A7D02}", "WARDLINE.WardlineCtrl.1",
+                "Wardline Control"},
+    .propertyPage = {"{8A1D4E65-5B7C-4F2A-B3D9-6E0F2C8A7D02}", "WARDLINE.WardlinePropPage.1",
+                     "Wardline Property Page"},
+};
+
+constexpr int32_t H = KESTROVA_DISP_SHORT;
+constexpr int32_t L = KESTROVA_DISP_LONG;
+constexpr int32_t S = KESTROVA_DISP_STRING;
+constexpr int32_t V = KESTROVA_DISP_VOID;
+constexpr KestrovaDispatchParam kIdx[] = {{"nIdx", H}};
+constexpr KestrovaDispatchParam kThreshold[] = {{"nIdx", H}, {"nValue", H}};
+constexpr KestrovaDispatchParam kEnable[] = {{"nIdx", H}, {"nVal", H}};
+constexpr KestrovaDispatchParam kSetSource[] = {
+    {"szUrl", S}, {"szFrameType", S}, {"nOcxType", H}, {"szAuth", S}};
+constexpr KestrovaDispatchParam kTitle[] = {{"nIdx", H}, {"szTitle", S}};
+
+template <std::size_t N>
+constexpr KestrovaDispatchMethod M(int32_t id, const char* name, int32_t result,
+                                   const KestrovaDispatchParam (&params)[N]) {
+    return {id, name, result, N, params};
+}
+constexpr KestrovaDispatchMethod M(int32_t id, const char* name) {
+    return {id, name, V, 0, nullptr};
+}
+
+constexpr std::array kMethods{
+    M(1, "StopPlay"),
+    M(2, "GetMotionIndicator", L, kIdx),
+    M(3, "GetMotionThrehold", L, kIdx),
+    M(4, "SetMotionThrehold", V, kThreshold),
+    M(5, "MotionApply"),
+    M(6, "MotionEnable", V, kEnable),
+    M(7, "GetMotionEnable", L, kIdx),
+    M(8, "SetSource", KESTROVA_DISP_BOOL, kSetSource),
+    M(9, "GetMotionTitle", S, kIdx),
+    M(10, "SetMotionTitle", V, kTitle),
+    M(hosting::kDispidAboutBox, "AboutBox"),
+};
+
+constexpr KestrovaDispatchTable kDispatch{"_DWardline", "{8A1D4E62-5B7C-4F2A-B3D9-6E0F2C8A7D02}",
+                                          kMethods.size(), kMethods.data()};
+
+QObject* CreateControl(QWidget* parent) {
+    return new COrloMotionDetectCtrl(parent);
+}
+QObject* CreatePropertyPage(QWidget* parent) {
+    return new COrloMotionDetectPropPage(parent);
+}
+
+hosting::ModuleServer& Server();
+
+} // namespace
+} // namespace kestrova::motion
+
+KESTROVA_DEFINE_MODULE_ENTRIES(kestrova::motion::Server)
+
+namespace kestrova::motion {
+namespace {
+hosting::ModuleServer& Server() {
+    static hosting::ModuleServer server(
+        kIdentity,
+        {{kIdentity.control.clsid, &CreateControl, &kDispatch},
+         {kIdentity.propertyPage.clsid, &CreatePropertyPage, nullptr}},
+        reinterpret_cast<const void*>(&DllRegisterServer));
+    return server;
+}
+} // namespace
+} // namespace kestrova::motion

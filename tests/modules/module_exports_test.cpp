@@ -1,6 +1,7 @@
 // What each module exports by name, and that both load side by side.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <memory>
@@ -29,19 +30,38 @@ const std::set<std::string> kVideoCodecExports = {
     "init_YUV2RGB_tab", "delete_YUV2RGB_tab", "ConvertYUVtoRGB", "MotionDetect",
 };
 
-TEST(ModuleExports, ViewerExportsTheCodecsAndG726Only) {
+// The control hosting entry points, the same in both modules.
+const std::set<std::string> kHostingExports = {
+    "DllRegisterServer", "DllUnregisterServer", "DllGetClassObject",
+    "DllCanUnloadNow",   "DllGetDispatchTable",
+};
+
+// Loading a module writes the connection limits into the user's settings store: keep
+// that in a store of this test's own.
+class ModuleExports : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static std::string path = ::testing::TempDir() + "module_exports_registry.ini";
+        setenv("KESTROVA_SETTINGS", path.c_str(), 1);
+    }
+};
+
+TEST_F(ModuleExports, ViewerExportsTheCodecsG726AndHosting) {
     std::set<std::string> expected = kVideoCodecExports;
     expected.insert({"G726_decoder_create", "G726_decoder_destroy", "G726_dec"});
+    expected.insert(kHostingExports.begin(), kHostingExports.end());
     EXPECT_EQ(DynamicSymbols(KESTROVA_MODULE_PATH), expected);
 }
 
-TEST(ModuleExports, MotionControlExportsTheVideoCodecsOnly) {
-    EXPECT_EQ(DynamicSymbols(WARDLINE_MODULE_PATH), kVideoCodecExports);
+TEST_F(ModuleExports, MotionControlExportsTheVideoCodecsAndHosting) {
+    std::set<std::string> expected = kVideoCodecExports;
+    expected.insert(kHostingExports.begin(), kHostingExports.end());
+    EXPECT_EQ(DynamicSymbols(WARDLINE_MODULE_PATH), expected);
 }
 
 // Both modules carry their own copy of the codecs; loaded into one process,
 // each must resolve its exports to its own code and work.
-TEST(ModuleExports, BothModulesLoadAndDecodeSideBySide) {
+TEST_F(ModuleExports, BothModulesLoadAndDecodeSideBySide) {
     for (const char* path : {KESTROVA_MODULE_PATH, WARDLINE_MODULE_PATH}) {
         void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(module, nullptr) << dlerror();

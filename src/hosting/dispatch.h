@@ -1,0 +1,48 @@
+#pragma once
+
+#include "hosting/dispatch_abi.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <span>
+#include <string_view>
+
+class QObject;
+struct QMetaObject;
+
+namespace kestrova::hosting {
+
+// A control's dispatch table as a host reads it: lookup by name or dispatch id, a check
+// against the control's invokable methods, and calls with the arguments checked against
+// the declared parameter types.
+class DispatchTable {
+public:
+    explicit DispatchTable(const KestrovaDispatchTable* table) : table_(table) {}
+
+    bool Valid() const { return table_ != nullptr; }
+    const char* InterfaceName() const { return table_ ? table_->interfaceName : ""; }
+    std::span<const KestrovaDispatchMethod> Methods() const;
+    const KestrovaDispatchMethod* Find(int32_t dispid) const;
+    const KestrovaDispatchMethod* Find(std::string_view name) const;
+
+    // Every difference between the table and the control class: missing or overloaded
+    // methods, other parameter counts, types or names, other results, repeated names or
+    // ids, ids out of order. Empty when they agree.
+    QStringList CheckAgainst(const QMetaObject& meta) const;
+
+    // Calls the method on `object`. A wrong id or name, argument count or argument type
+    // is refused with a message in `error`, and nothing is called.
+    bool Invoke(QObject* object, int32_t dispid, const QVariantList& args,
+                QVariant* result = nullptr, QString* error = nullptr) const;
+    bool Invoke(QObject* object, std::string_view name, const QVariantList& args,
+                QVariant* result = nullptr, QString* error = nullptr) const;
+
+private:
+    const KestrovaDispatchTable* table_;
+};
+
+// The page-visible name of a parameter or result type ("long", "short", "string", ...).
+const char* DispatchTypeName(int32_t type);
+
+} // namespace kestrova::hosting

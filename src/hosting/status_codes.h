@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kestrova::hosting {
+
+// Status codes of the module entry points (32-bit, negative on failure).
+using Status = int32_t;
+
+inline constexpr Status kOk = 0;
+inline constexpr Status kFalse = 1;
+inline constexpr Status kTypeLibRegistrationFailed = static_cast<Status>(0x80040200u);
+inline constexpr Status kClassRegistrationFailed = static_cast<Status>(0x80040201u);
+inline constexpr Status kNoInterface = static_cast<Status>(0x80004002u);
+inline constexpr Status kNullPointer = static_cast<Status>(0x80004003u);
+inline constexpr Status kFail = static_cast<Status>(0x80004005u);
+inline constexpr Status kClassNotAvailable = static_cast<Status>(0x80040111u);
+
+// The stock dispatch id of AboutBox.
+inline constexpr int32_t kDispidAboutBox = -552;
+
+} // namespace kestrova::hosting
