@@ -38,6 +38,22 @@ TEST_F(ControlTest, ReadCreatesFramesAndStartsPictureAndIndicatorTimers) {
     ASSERT_TRUE(WaitFor([] { return MotionEngine::Instance().PicturesDrawn() > 0; }));
     EXPECT_FALSE(MotionEngine::Instance().LastMpeg4Picture().isNull());
 
+    // The dialog's OK (Enter) saves only in view mode.
+    const int requests = CameraCount("/ocxparser.cgi");
+    QTest::keyClick(window, Qt::Key_Return);
+    EXPECT_EQ(CameraCount("/ocxparser.cgi"), requests);
+
+    // Another control's window made while this stream runs reads nothing and stays out of
+    // the way.
+    COrloMotionDetectCtrl other;
+    other.SetDialogHost(&dialogs);
+    EXPECT_FALSE(other.SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")))
+        << "refused while a stream runs";
+    other.show();
+    EXPECT_EQ(CameraCount("/ocxparser.cgi"), requests);
+    EXPECT_EQ(other.GetMotionEnable(0), -1);
+    EXPECT_FALSE(other.Window().PictureControl()->isVisible());
+
     // A second SetSource while the stream runs is refused.
     EXPECT_FALSE(
         control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
