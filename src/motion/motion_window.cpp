@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QPalette>
 #include <QPushButton>
 #include <QThread>
 
@@ -59,6 +60,12 @@ CMotionWindow::CMotionWindow(QWidget* parent, std::unique_ptr<ConfigTransport> t
     picture_->setObjectName("picture");
     message_ = new QLabel("Message", this);
     message_->setWordWrap(true);
+    // Every control is drawn black on opaque white.
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    setPalette(palette);
+    message_->setAutoFillBackground(true);
     for (QWidget* w : {static_cast<QWidget*>(ok_), static_cast<QWidget*>(cancel_), picture_,
                        static_cast<QWidget*>(message_)})
         w->hide();
