@@ -86,26 +86,6 @@ TEST_F(CameraExchange, ReadEditSaveRoundTrip) {
     EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(CameraExchange, ViewSaveAndSnapshot) {
-    client.SetMode(kModeView);
-    ASSERT_TRUE(client.ReadConfiguration());
-    EXPECT_EQ(client.view.x2, 640) << "the view is read as it stands";
-    FrameImage image;
-    ASSERT_TRUE(client.FetchSnapshot(image));
-    EXPECT_EQ(image.Width(), 320);
-    EXPECT_EQ(image.Height(), 240);
-    client.view.enable = 1;
-    EXPECT_EQ(client.SaveView([] {
-        return std::optional<Rect>(Rect{168, 3, 639, 479});
-    }),
-              SaveResult::Confirmed);
-    EXPECT_NE(
-        MotionJson().find("\"view\":{\"enable\":1,\"x1\":176,\"y1\":0,\"x2\":640,\"y2\":480}"),
-        std::string::npos)
-        << MotionJson();
-    EXPECT_EQ(client.SendRelease(), 0);
-}
-
 TEST_F(CameraExchange, AuthorizationRetryTakesTypedCredentials) {
     client.credentials = {"admin", "wrong"};
     host.logins = {{"guest", "x"}, {"admin", "admin"}};

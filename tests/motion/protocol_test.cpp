@@ -140,12 +140,5 @@ TEST(MotionProtocol, ViewRoundingToSixteenAndEight) {
     EXPECT_EQ(RoundViewX(-9), -16);
 }
 
-TEST(MotionProtocol, MessageTexts) {
-    EXPECT_EQ(MessageText(kMsgCannotConnect), "Can not connect !");
-    EXPECT_EQ(MessageText(kMsgDeviceBusy), "Device is busy, please try again later.");
-    EXPECT_EQ(MessageText(kMsgProtected), "Protected object. This object is protected.");
-    EXPECT_EQ(MessageText(1002), "");
-}
-
 } // namespace
 } // namespace kestrova::motion
