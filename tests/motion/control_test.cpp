@@ -92,6 +92,13 @@ TEST_F(ControlTest, ApplySendsEditsAndRestartsPicture) {
     EXPECT_TRUE(MotionEngine::Instance().sessionActive);
     EXPECT_GT(CameraCount("requests_total"), streamsBefore + 1) << "the stream was opened again";
     EXPECT_FALSE(MotionEngine::Instance().SessionFinished(false));
+
+    // The camera refuses titles this long: without "MOT: OK" the picture stays stopped.
+    control->SetMotionTitle(0, QString(100, 'x'));
+    control->MotionApply();
+    EXPECT_FALSE(MotionEngine::Instance().sessionActive);
+    EXPECT_TRUE(MotionEngine::Instance().SessionFinished(false));
+    EXPECT_EQ(CameraMotion().find(std::string(100, 'x')), std::string::npos);
 }
 
 TEST_F(ControlTest, StopPlayReleasesAndDestroysWindow) {
