@@ -38,6 +38,7 @@ CPageWindow::CPageWindow(int mode, QWidget* parent)
             threshold_[n] = new QSpinBox;
             threshold_[n]->setRange(-32768, 32767);
             title_[n] = new QLineEdit;
+            title_[n]->setMinimumWidth(120);
             indicator_[n] = new QProgressBar;
             indicator_[n]->setRange(0, 255);
             indicator_[n]->setTextVisible(false);

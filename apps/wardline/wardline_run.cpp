@@ -158,7 +158,12 @@ int RunWardline(const WardlineOptions& o) {
         }
     }
     if (!o.screenshot.empty()) {
-        Wait(300); // let the first pictures arrive
+        // Let the first picture arrive (up to 3 s).
+        for (int t = 0; t < 30 && o.mode != 2 && readOk &&
+                        motion::MotionEngine::Instance().PicturesDrawn() == 0;
+             ++t)
+            Wait(100);
+        Wait(100);
         QWidget* target = page ? static_cast<QWidget*>(page.get()) : control;
         if (!target->grab().save(QString::fromStdString(o.screenshot))) {
             std::fprintf(stderr, "wardline: cannot write %s\n", o.screenshot.c_str());
