@@ -114,6 +114,23 @@ QVariant PageResult(int32_t type, const QVariant& value) {
     return {};
 }
 
+// How a page would name the kind of value it passed.
+QString ArgKind(const QVariant& v) {
+    if (!v.isValid() || v.isNull())
+        return QStringLiteral("nothing");
+    long long n = 0;
+    if (WholeNumber(v, n) || v.typeId() == QMetaType::Double)
+        return QStringLiteral("number %1").arg(v.toString());
+    switch (v.typeId()) {
+    case QMetaType::QString:
+        return QStringLiteral("string \"%1\"").arg(v.toString().left(40));
+    case QMetaType::Bool:
+        return QStringLiteral("boolean");
+    default:
+        return QString::fromLatin1(v.typeName());
+    }
+}
+
 int FindMethod(const QMetaObject& meta, const char* name, int* count) {
     int found = -1;
     *count = 0;
@@ -288,9 +305,7 @@ bool DispatchTable::Invoke(QObject* object, int32_t dispid, const QVariantList& 
                                    .arg(name)
                                    .arg(i + 1)
                                    .arg(QString::fromLatin1(e->params[i].name),
-                                        DispatchTypeName(e->params[i].type),
-                                        args[i].isValid() ? QString::fromLatin1(args[i].typeName())
-                                                          : QStringLiteral("nothing")));
+                                        DispatchTypeName(e->params[i].type), ArgKind(args[i])));
         generic[i] = QGenericArgument(QMetaType(declared).name(), values[i].constData());
     }
 

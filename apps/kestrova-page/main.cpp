@@ -1,0 +1,68 @@
+// kestrova-page: runs a page script that creates the registered controls by ProgID and
+// scripts them, in a window, or offscreen with --headless.
+#include "hosting/control_loader.h"
+#include "hosting/status_codes.h"
+#include "page_host.h"
+#include "page_options.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
+#include <cstdio>
+
+using kestrova::page::PageHost;
+
+namespace {
+
+// What a registration tool does: load the module and call its DllRegisterServer.
+bool RegisterModule(const QString& path) {
+    std::string error;
+    auto module = kestrova::hosting::LoadedModule::Open(
+        QFileInfo(path).absoluteFilePath().toStdString(), &error);
+    if (!module) {
+        std::fprintf(stderr, "kestrova-page: %s\n", error.c_str());
+        return false;
+    }
+    const int32_t status = module->Register();
+    if (status != kestrova::hosting::kOk) {
+        std::fprintf(stderr, "kestrova-page: registering %s failed: 0x%08X\n", qPrintable(path),
+                     static_cast<uint32_t>(status));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    QString error;
+    const auto options = kestrova::page::ParsePageOptions(args, &error);
+    if (!options) {
+        if (!error.isEmpty())
+            std::fprintf(stderr, "kestrova-page: %s\n", qPrintable(error));
+        std::fputs(kestrova::page::PageUsage(), error.isEmpty() ? stdout : stderr);
+        return error.isEmpty() ? 0 : 2;
+    }
+    if (options->headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    for (const QString& module : options->register_)
+        if (!RegisterModule(module))
+            return 3;
+
+    PageHost host(options->params, options->headless);
+    QObject::connect(&host, &PageHost::finished, &app, [](int code) { QApplication::exit(code); });
+    const bool untimed = options->seconds < 0;
+    if (options->headless && untimed)
+        QObject::connect(&host, &PageHost::idle, &app, [] { QApplication::exit(0); });
+    if (!untimed)
+        QTimer::singleShot(options->seconds * 1000, &app, [] { QApplication::exit(0); });
+    if (!host.Run(options->script))
+        return 1;
+    if (options->headless && untimed && !host.HasTimers())
+        return 0;
+    return app.exec();
+}

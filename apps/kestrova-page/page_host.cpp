@@ -1,0 +1,251 @@
+#include "page_host.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <cstdio>
+
+namespace kestrova::page {
+
+namespace {
+
+// Globals of the page, over the host object. A control is a plain object with one
+// function per method of its dispatch table.
+constexpr char kPrelude[] = R"JS(
+(function (host) {
+    var g = this;
+    g.print = function () {
+        host.print(Array.prototype.map.call(arguments, String).join(" "));
+    };
+    g.setTimeout = function (fn, ms) { return host.setTimer(fn, ms || 0, false); };
+    g.setInterval = function (fn, ms) { return host.setTimer(fn, ms || 0, true); };
+    g.clearTimeout = function (id) { host.clearTimer(id); };
+    g.clearInterval = function (id) { host.clearTimer(id); };
+    g.page = {
+        params: {},
+        create: function (progId) { return host.create(progId); },
+        look: function (control) { return host.look(control); },
+        quit: function (code) { host.quit(code || 0); },
+    };
+    return function (handle, progId, names, ids) {
+        var control = { progId: progId, __handle: handle };
+        names.forEach(function (name, i) {
+            control[name] = function () {
+                return host.call(handle, ids[i], Array.prototype.slice.call(arguments));
+            };
+        });
+        return control;
+    };
+})
+)JS";
+
+} // namespace
+
+PageHost::PageHost(QVariantMap params, bool headless, QObject* parent)
+    : QObject(parent), window_(std::make_unique<QWidget>()) {
+    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+    layout_ = new QVBoxLayout(window_.get());
+    layout_->setContentsMargins(0, 0, 0, 0);
+    window_->setWindowTitle(QStringLiteral("kestrova-page"));
+    QJSValue prelude = engine_.evaluate(QString::fromLatin1(kPrelude), QStringLiteral("prelude"));
+    wrap_ = prelude.call({engine_.newQObject(this)});
+    QJSValue pageParams = engine_.globalObject().property("page").property("params");
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        pageParams.setProperty(it.key(), it.value().toString());
+    if (headless) {
+        // Nobody can answer a modal dialog offscreen: report it and dismiss it.
+        auto* closer = new QTimer(this);
+        connect(closer, &QTimer::timeout, this, &PageHost::CloseModalDialogs);
+        closer->start(100);
+    }
+}
+
+PageHost::~PageHost() {
+    for (auto& [id, t] : timers_)
+        delete t.timer;
+    for (auto& c : controls_)
+        delete c.object.data();
+}
+
+bool PageHost::Run(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "%s: cannot read: %s\n", qPrintable(path),
+                     qPrintable(file.errorString()));
+        return false;
+    }
+    script_ = QFileInfo(path).fileName();
+    window_->show();
+    const QJSValue result = engine_.evaluate(QString::fromUtf8(file.readAll()), path, 1);
+    if (result.isError()) {
+        Report(result);
+        return false;
+    }
+    return !failed_;
+}
+
+void PageHost::Report(const QJSValue& error) {
+    if (failed_)
+        return;
+    failed_ = true;
+    QString file = error.property("fileName").toString();
+    int line = error.property("lineNumber").toInt();
+    // An error raised inside a control call points into the prelude: name the page's
+    // line that made the call instead.
+    const QStringList frames = error.property("stack").toString().split(QLatin1Char('\n'));
+    for (const QString& frame : frames) {
+        const qsizetype at = frame.indexOf(QLatin1Char('@'));
+        const qsizetype colon = frame.lastIndexOf(QLatin1Char(':'));
+        if (at < 0 || colon <= at || frame.contains(QLatin1String("prelude")))
+            continue;
+        bool ok = false;
+        const int n = frame.mid(colon + 1).toInt(&ok);
+        if (ok) {
+            file = frame.mid(at + 1, colon - at - 1);
+            line = n;
+        }
+        break;
+    }
+    if (file.startsWith(QLatin1String("file://")))
+        file = file.mid(7);
+    std::fprintf(stderr, "%s:%d: %s\n", qPrintable(file.isEmpty() ? script_ : file), line,
+                 qPrintable(error.toString()));
+    std::fflush(stderr);
+    emit finished(1);
+}
+
+QJSValue PageHost::create(const QString& progId) {
+    std::string why;
+    auto created = loader_.Create(progId.toStdString(), window_.get(), &why);
+    if (!created) {
+        engine_.throwError(QStringLiteral("page.create: %1").arg(QString::fromStdString(why)));
+        return {};
+    }
+    if (auto* widget = qobject_cast<QWidget*>(created->object)) {
+        layout_->addWidget(widget);
+        widget->show();
+    }
+    const int handle = static_cast<int>(controls_.size());
+    controls_.push_back({created->object, created->dispatch, progId});
+    QJSValue names = engine_.newArray();
+    QJSValue ids = engine_.newArray();
+    quint32 i = 0;
+    for (const auto& m : created->dispatch.Methods()) {
+        names.setProperty(i, QString::fromLatin1(m.name));
+        ids.setProperty(i, m.dispid);
+        ++i;
+    }
+    return wrap_.call({handle, progId, names, ids});
+}
+
+QJSValue PageHost::call(int handle, int dispid, const QVariantList& args) {
+    if (handle < 0 || handle >= static_cast<int>(controls_.size()) || !controls_[handle].object) {
+        engine_.throwError(QStringLiteral("the control no longer exists"));
+        return {};
+    }
+    const Control& c = controls_[handle];
+    QVariant result;
+    QString error;
+    if (!c.dispatch.Invoke(c.object, dispid, args, &result, &error)) {
+        engine_.throwError(QJSValue::TypeError, QStringLiteral("%1: %2").arg(c.progId, error));
+        return {};
+    }
+    return result.isValid() ? engine_.toScriptValue(result) : QJSValue();
+}
+
+QVariantMap PageHost::look(const QJSValue& control) {
+    const int handle = control.property("__handle").toInt();
+    QVariantMap seen;
+    if (!control.hasProperty("__handle") || handle < 0 ||
+        handle >= static_cast<int>(controls_.size()))
+        return seen;
+    auto* widget = qobject_cast<QWidget*>(controls_[handle].object.data());
+    if (!widget)
+        return seen;
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    qint64 lit = 0;
+    quint32 signature = 2166136261u;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = row[x] & 0xFFFFFF;
+            // Neither the black of an empty picture nor the window's white counts.
+            lit += p != 0 && p != 0xFFFFFF;
+            signature = (signature ^ p) * 16777619u;
+        }
+    }
+    const qint64 area = qint64(image.width()) * image.height();
+    seen.insert("width", image.width());
+    seen.insert("height", image.height());
+    seen.insert("litPercent", area ? static_cast<int>(lit * 100 / area) : 0);
+    seen.insert("signature", QString::number(signature, 16));
+    return seen;
+}
+
+int PageHost::setTimer(const QJSValue& fn, int ms, bool repeat) {
+    if (!fn.isCallable()) {
+        engine_.throwError(QJSValue::TypeError,
+                           repeat ? QStringLiteral("setInterval needs a function")
+                                  : QStringLiteral("setTimeout needs a function"));
+        return 0;
+    }
+    const int id = nextTimer_++;
+    auto* timer = new QTimer(this);
+    timer->setSingleShot(!repeat);
+    connect(timer, &QTimer::timeout, this, [this, id] { Fire(id); });
+    timers_.emplace(id, Timer{timer, fn, repeat});
+    timer->start(std::max(ms, 0));
+    return id;
+}
+
+void PageHost::clearTimer(int id) {
+    auto it = timers_.find(id);
+    if (it == timers_.end())
+        return;
+    it->second.timer->deleteLater();
+    timers_.erase(it);
+}
+
+void PageHost::Fire(int id) {
+    auto it = timers_.find(id);
+    if (it == timers_.end() || failed_)
+        return;
+    QJSValue fn = it->second.fn;
+    if (!it->second.repeat)
+        clearTimer(id);
+    const QJSValue result = fn.call();
+    if (result.isError()) {
+        Report(result);
+        return;
+    }
+    if (timers_.empty())
+        emit idle();
+}
+
+void PageHost::print(const QString& line) {
+    std::fprintf(stdout, "%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+void PageHost::quit(int code) {
+    emit finished(code);
+}
+
+void PageHost::CloseModalDialogs() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal)
+        return;
+    std::fprintf(stdout, "dialog \"%s\" dismissed\n", qPrintable(modal->windowTitle()));
+    std::fflush(stdout);
+    if (auto* dialog = qobject_cast<QDialog*>(modal))
+        dialog->reject();
+    else
+        modal->close();
+}
+
+} // namespace kestrova::page

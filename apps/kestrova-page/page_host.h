@@ -1,0 +1,82 @@
+#pragma once
+
+#include "hosting/control_loader.h"
+#include "hosting/key_store.h"
+#include "platform/settings_store.h"
+
+#include <QJSEngine>
+#include <QJSValue>
+#include <QObject>
+#include <QPointer>
+#include <QVariantMap>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QTimer;
+class QVBoxLayout;
+class QWidget;
+
+namespace kestrova::page {
+
+// Runs one page script: the page object that creates controls by ProgID, the timer
+// functions and print. The first script error (at load or in a timer) is reported as
+// "FILE:LINE: MESSAGE" and ends the page with exit code 1.
+class PageHost : public QObject {
+    Q_OBJECT
+public:
+    PageHost(QVariantMap params, bool headless, QObject* parent = nullptr);
+    ~PageHost() override;
+
+    // Loads and runs the script; false when it could not be read or threw (already reported).
+    bool Run(const QString& path);
+    // True while a timer is pending.
+    bool HasTimers() const { return !timers_.empty(); }
+    QWidget* Window() const { return window_.get(); }
+
+signals:
+    // The page asked to end, or failed: the exit code.
+    void finished(int code);
+    // The last pending timer ran: a page without windows can do nothing more.
+    void idle();
+
+public:
+    // Script side.
+    Q_INVOKABLE QJSValue create(const QString& progId);
+    Q_INVOKABLE QJSValue call(int handle, int dispid, const QVariantList& args);
+    Q_INVOKABLE QVariantMap look(const QJSValue& control);
+    Q_INVOKABLE int setTimer(const QJSValue& fn, int ms, bool repeat);
+    Q_INVOKABLE void clearTimer(int id);
+    Q_INVOKABLE void print(const QString& line);
+    Q_INVOKABLE void quit(int code);
+
+private:
+    struct Control {
+        QPointer<QObject> object;
+        hosting::DispatchTable dispatch{nullptr};
+        QString progId;
+    };
+    struct Timer {
+        QTimer* timer;
+        QJSValue fn;
+        bool repeat;
+    };
+    void Fire(int id);
+    void Report(const QJSValue& error);
+    void CloseModalDialogs();
+
+    QJSEngine engine_;
+    platform::SettingsStore settings_;
+    hosting::SettingsKeyStore store_{settings_};
+    hosting::ControlLoader loader_{store_};
+    std::unique_ptr<QWidget> window_;
+    QVBoxLayout* layout_ = nullptr;
+    std::vector<Control> controls_;
+    std::map<int, Timer> timers_;
+    int nextTimer_ = 1;
+    QJSValue wrap_;
+    QString script_;
+    bool failed_ = false;
+};
+
+} // namespace kestrova::page
