@@ -22,6 +22,7 @@ bool Ensure(QImage& image, int width, int height, QImage::Format format) {
 } // namespace
 
 bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view) {
+    std::lock_guard compose(composeMutex_);
     const int w = picture.width;
     const int h = picture.height;
     if (w <= 0 || h <= 0 || picture.stride < w * 3 ||

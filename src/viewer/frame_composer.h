@@ -31,6 +31,9 @@ public:
     uint64_t FramesComposed() const { return composed_.load(); }
 
 private:
+    // One display path draws at a time; should a second play start on the other path
+    // before the first stopped, its frames wait here rather than share the surfaces.
+    std::mutex composeMutex_;
     QImage picture_; // the transformed picture, top-down
     QImage back_;    // the off-screen surface being composed
     mutable std::mutex frontMutex_;
