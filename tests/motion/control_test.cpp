@@ -1,11 +1,15 @@
 #include "control_fixture.h"
 #include "motion/area_frame.h"
+#include "motion/auth_prompt.h"
 #include "motion/motion_engine.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace kestrova::motion::testing {
 namespace {
@@ -139,6 +143,33 @@ TEST_F(ControlTest, RefusalsAndBusyShowMessages) {
     EXPECT_EQ(window->MessageText(), "Device is busy, please try again later.");
     EXPECT_EQ(window->MessageLine()->font().bold(), true);
     EXPECT_EQ(window->MessageLine()->font().pixelSize(), 28);
+}
+
+TEST_F(ControlTest, RealAuthorizationDialogRetriesWithTypedCredentials) {
+    StartCamera();
+    MakeControl();
+    control->SetDialogHost(nullptr); // the real modal dialog
+    control->show();
+    int shown = 0;
+    QTimer typist;
+    QObject::connect(&typist, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<CMotionAuthDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        ++shown;
+        EXPECT_EQ(dialog->windowTitle(), "Authorization");
+        EXPECT_TRUE(dialog->UserEdit()->text().isEmpty());
+        EXPECT_EQ(dialog->PasswordEdit()->echoMode(), QLineEdit::Password);
+        dialog->UserEdit()->setText("admin");
+        dialog->PasswordEdit()->setText(shown == 1 ? "still wrong" : "admin");
+        dialog->accept();
+    });
+    typist.start(10);
+    EXPECT_TRUE(control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "x")));
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(control->GetMotionEnable(0), 1);
+    EXPECT_EQ(window->CurrentCredentials().password, "admin");
+    EXPECT_TRUE(window->MessageText().isEmpty());
 }
 
 TEST_F(ControlTest, BusyStreamReleasesAndShowsMessage) {
