@@ -55,7 +55,7 @@ int CAsfSession::Play() {
         break;
     }
     if (record_) {
-        recordFile_.reset(std::fopen(recordName_.c_str(), "wb"));
+        recordFile_ = CreateRecordFile(recordName_);
         if (!recordFile_)
             throw CRecordFileException("cannot create the record file " + recordName_);
     }

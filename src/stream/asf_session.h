@@ -1,6 +1,7 @@
 #pragma once
 
 #include "stream/asf_parser.h"
+#include "stream/record_file.h"
 #include "stream/stream_session.h"
 
 #include <array>
@@ -35,10 +36,6 @@ protected:
     int Run() override;
 
 private:
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-
     int Play();
     std::span<const uint8_t> ReadExactly(std::size_t count, const char* failText, bool& stopped);
     void Record(std::span<const uint8_t> bytes);
@@ -52,7 +49,7 @@ private:
     CAsfParser parser_;
     bool record_ = false;
     std::string recordName_;
-    std::unique_ptr<std::FILE, FileCloser> recordFile_;
+    RecordFile recordFile_;
     std::vector<uint8_t> packet_;
     MotionLevelsCallback motionLevels_;
     std::string lastError_;

@@ -187,6 +187,37 @@ TEST(AsfSession, PlaysRecordsEveryByteAndStopsClean) {
     std::filesystem::remove(file);
 }
 
+// The record name comes from the page: a link under that name is never
+// followed (the play ends with the file error and the link's target is left as
+// it was), while an old regular file is truncated and rewritten.
+TEST(AsfSession, RecordsOnlyIntoRegularFiles) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("asf_record_dir_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto victim = dir / "victim.txt";
+    std::ofstream(victim) << "keep me";
+    std::filesystem::create_symlink(victim, dir / "link.asf");
+    {
+        Play<CAsfSession> play(AsfStream(3));
+        play.session.SetRecord(true, (dir / "link.asf").string());
+        EXPECT_EQ(play.RunToEnd(), kFileError);
+        play.ExpectCleanEnd();
+    }
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+
+    const Bytes stream = AsfStream(3);
+    const auto old = dir / "old.asf";
+    std::ofstream(old) << std::string(stream.size() * 2, 'x');
+    {
+        Play<CAsfSession> play(stream);
+        play.session.SetRecord(true, old.string());
+        EXPECT_EQ(play.RunToEnd(), kReadError); // the stream ends after three frames
+    }
+    EXPECT_EQ(std::filesystem::file_size(old), stream.size());
+    std::filesystem::remove_all(dir);
+}
+
 TEST(AsfSession, ErrorCodesArePostedAfterTheStopSequence) {
     AsfHeaderLayout layout;
     layout.packetSize = kPacket;
