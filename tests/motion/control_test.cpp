@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 
 namespace kestrova::motion::testing {
 namespace {
@@ -41,6 +42,18 @@ TEST_F(ControlTest, ReadCreatesFramesAndStartsPictureAndIndicatorTimers) {
     EXPECT_FALSE(window->OkButton()->isVisible());
     ASSERT_TRUE(WaitFor([] { return MotionEngine::Instance().PicturesDrawn() > 0; }));
     EXPECT_FALSE(MotionEngine::Instance().LastMpeg4Picture().isNull());
+    // The picture is stretched to 400 x 300 and shows through the frames' holes: the first
+    // colour bar (75 % white) on the left, the last (black) on the right.
+    const QImage shown = window->grab().toImage();
+    auto near = [](QColor c, int r, int g, int b) {
+        return std::abs(c.red() - r) < 48 && std::abs(c.green() - g) < 48 &&
+               std::abs(c.blue() - b) < 48;
+    };
+    EXPECT_TRUE(near(shown.pixelColor(25, 100), 191, 191, 191))
+        << shown.pixelColor(25, 100).name().toStdString();
+    EXPECT_TRUE(near(shown.pixelColor(380, 100), 0, 0, 0))
+        << shown.pixelColor(380, 100).name().toStdString();
+    EXPECT_TRUE(near(shown.pixelColor(450, 100), 255, 255, 255)) << "white beside the picture";
 
     // The dialog's OK (Enter) saves only in view mode.
     const int requests = CameraCount("/ocxparser.cgi");
