@@ -46,23 +46,30 @@ int main(int argc, char** argv) {
         std::fputs(kestrova::page::PageUsage(), error.isEmpty() ? stdout : stderr);
         return error.isEmpty() ? 0 : 2;
     }
-    if (options->headless)
+    // Without a display the page can only run offscreen; say so rather than abort.
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (!options->headless && noDisplay)
+        std::fprintf(stderr, "kestrova-page: no display, running offscreen\n");
+    const bool headless = options->headless || noDisplay;
+    if (headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     for (const QString& module : options->register_)
         if (!RegisterModule(module))
             return 3;
 
-    PageHost host(options->params, options->headless);
+    PageHost host(options->params, headless);
     QObject::connect(&host, &PageHost::finished, &app, [](int code) { QApplication::exit(code); });
     const bool untimed = options->seconds < 0;
-    if (options->headless && untimed)
+    if (headless && untimed)
         QObject::connect(&host, &PageHost::idle, &app, [] { QApplication::exit(0); });
     if (!untimed)
         QTimer::singleShot(options->seconds * 1000, &app, [] { QApplication::exit(0); });
     if (!host.Run(options->script))
         return 1;
-    if (options->headless && untimed && !host.HasTimers())
+    if (headless && untimed && !host.HasTimers())
         return 0;
     return app.exec();
 }
