@@ -167,13 +167,14 @@ TEST(Registration, RoundTripThroughTheSettingsFile) {
         store.Exists(ImplementedCategoryKey(kModule.control.clsid, kCatidSafeForScripting)));
 }
 
-TEST(Registration, UnwritableStoreFailsAtTheTypeLibrary) {
+TEST(Registration, UnwritableStoreFailsAtTheTypeLibraryBothWays) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     // A folder where the file should be: nothing can be written.
     platform::SettingsStore settings(dir.path());
     SettingsKeyStore store(settings);
     EXPECT_EQ(RegisterServer(store, kModule, kPath), kTypeLibRegistrationFailed);
+    EXPECT_EQ(UnregisterServer(store, kModule), kTypeLibRegistrationFailed);
 }
 
 } // namespace
