@@ -7,6 +7,25 @@
 #include "hosting/dispatch_abi.h"
 #include "hosting/module_server.h"
 
+namespace kestrova::hosting {
+
+// The server of a module that makes one control and its property page; one per
+// module (the static belongs to the instantiation).
+template <class Control, class Page>
+ModuleServer& ControlModuleServer(const ModuleIdentity& identity,
+                                  const KestrovaDispatchTable& dispatch, const void* anchor) {
+    static ModuleServer server(
+        identity,
+        {{identity.control.clsid, [](QWidget* parent) -> QObject* { return new Control(parent); },
+          &dispatch},
+         {identity.propertyPage.clsid, [](QWidget* parent) -> QObject* { return new Page(parent); },
+          nullptr}},
+        anchor);
+    return server;
+}
+
+} // namespace kestrova::hosting
+
 #define KESTROVA_DEFINE_MODULE_ENTRIES(serverFn)                                                   \
     KESTROVA_C_EXPORT int32_t DllRegisterServer() {                                                \
         return serverFn().Register();                                                              \

@@ -72,13 +72,6 @@ constexpr std::array kMethods{
 constexpr KestrovaDispatchTable kDispatch{"_DWardline", "{8A1D4E62-5B7C-4F2A-B3D9-6E0F2C8A7D02}",
                                           kMethods.size(), kMethods.data()};
 
-QObject* CreateControl(QWidget* parent) {
-    return new COrloMotionDetectCtrl(parent);
-}
-QObject* CreatePropertyPage(QWidget* parent) {
-    return new COrloMotionDetectPropPage(parent);
-}
-
 hosting::ModuleServer& Server();
 
 } // namespace
@@ -89,12 +82,8 @@ KESTROVA_DEFINE_MODULE_ENTRIES(kestrova::motion::Server)
 namespace kestrova::motion {
 namespace {
 hosting::ModuleServer& Server() {
-    static hosting::ModuleServer server(
-        kIdentity,
-        {{kIdentity.control.clsid, &CreateControl, &kDispatch},
-         {kIdentity.propertyPage.clsid, &CreatePropertyPage, nullptr}},
-        reinterpret_cast<const void*>(&DllRegisterServer));
-    return server;
+    return hosting::ControlModuleServer<COrloMotionDetectCtrl, COrloMotionDetectPropPage>(
+        kIdentity, kDispatch, reinterpret_cast<const void*>(&DllRegisterServer));
 }
 } // namespace
 } // namespace kestrova::motion

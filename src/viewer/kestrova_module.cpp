@@ -76,13 +76,6 @@ constexpr std::array kMethods{
 constexpr KestrovaDispatchTable kDispatch{"_DKestrova", "{3F6B2C12-8D4A-4B7E-9C25-1A7E5D0B4C01}",
                                           kMethods.size(), kMethods.data()};
 
-QObject* CreateControl(QWidget* parent) {
-    return new COrloPlayerSetaCtrl(parent);
-}
-QObject* CreatePropertyPage(QWidget* parent) {
-    return new COrloPlayerSetaPropPage(parent);
-}
-
 hosting::ModuleServer& Server();
 
 } // namespace
@@ -93,12 +86,8 @@ KESTROVA_DEFINE_MODULE_ENTRIES(kestrova::viewer::Server)
 namespace kestrova::viewer {
 namespace {
 hosting::ModuleServer& Server() {
-    static hosting::ModuleServer server(
-        kIdentity,
-        {{kIdentity.control.clsid, &CreateControl, &kDispatch},
-         {kIdentity.propertyPage.clsid, &CreatePropertyPage, nullptr}},
-        reinterpret_cast<const void*>(&DllRegisterServer));
-    return server;
+    return hosting::ControlModuleServer<COrloPlayerSetaCtrl, COrloPlayerSetaPropPage>(
+        kIdentity, kDispatch, reinterpret_cast<const void*>(&DllRegisterServer));
 }
 } // namespace
 } // namespace kestrova::viewer
