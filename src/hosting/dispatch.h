@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <cstddef>
 #include <span>
 #include <string_view>
 
@@ -41,6 +42,16 @@ public:
 private:
     const KestrovaDispatchTable* table_;
 };
+
+// Builders for the constant method lists of a module's dispatch table.
+template <std::size_t N>
+constexpr KestrovaDispatchMethod DispatchMethod(int32_t id, const char* name, int32_t result,
+                                                const KestrovaDispatchParam (&params)[N]) {
+    return {id, name, result, N, params};
+}
+constexpr KestrovaDispatchMethod DispatchMethod(int32_t id, const char* name) {
+    return {id, name, KESTROVA_DISP_VOID, 0, nullptr};
+}
 
 // The page-visible name of a parameter or result type ("long", "short", "string", ...).
 const char* DispatchTypeName(int32_t type);

@@ -3,6 +3,7 @@
 // libraries. The exported names are listed in wardline.map. This file adds the
 // control hosting: registration, the class factories of the control and its
 // property page, and the dispatch table.
+#include "hosting/dispatch.h"
 #include "hosting/module_entries.h"
 #include "hosting/property_page.h"
 #include "motion/motion_control.h"
@@ -46,27 +47,18 @@ constexpr KestrovaDispatchParam kSetSource[] = {
     {"szUrl", S}, {"szFrameType", S}, {"nOcxType", H}, {"szAuth", S}};
 constexpr KestrovaDispatchParam kTitle[] = {{"nIdx", H}, {"szTitle", S}};
 
-template <std::size_t N>
-constexpr KestrovaDispatchMethod M(int32_t id, const char* name, int32_t result,
-                                   const KestrovaDispatchParam (&params)[N]) {
-    return {id, name, result, N, params};
-}
-constexpr KestrovaDispatchMethod M(int32_t id, const char* name) {
-    return {id, name, V, 0, nullptr};
-}
-
 constexpr std::array kMethods{
-    M(1, "StopPlay"),
-    M(2, "GetMotionIndicator", L, kIdx),
-    M(3, "GetMotionThrehold", L, kIdx),
-    M(4, "SetMotionThrehold", V, kThreshold),
-    M(5, "MotionApply"),
-    M(6, "MotionEnable", V, kEnable),
-    M(7, "GetMotionEnable", L, kIdx),
-    M(8, "SetSource", KESTROVA_DISP_BOOL, kSetSource),
-    M(9, "GetMotionTitle", S, kIdx),
-    M(10, "SetMotionTitle", V, kTitle),
-    M(hosting::kDispidAboutBox, "AboutBox"),
+    hosting::DispatchMethod(1, "StopPlay"),
+    hosting::DispatchMethod(2, "GetMotionIndicator", L, kIdx),
+    hosting::DispatchMethod(3, "GetMotionThrehold", L, kIdx),
+    hosting::DispatchMethod(4, "SetMotionThrehold", V, kThreshold),
+    hosting::DispatchMethod(5, "MotionApply"),
+    hosting::DispatchMethod(6, "MotionEnable", V, kEnable),
+    hosting::DispatchMethod(7, "GetMotionEnable", L, kIdx),
+    hosting::DispatchMethod(8, "SetSource", KESTROVA_DISP_BOOL, kSetSource),
+    hosting::DispatchMethod(9, "GetMotionTitle", S, kIdx),
+    hosting::DispatchMethod(10, "SetMotionTitle", V, kTitle),
+    hosting::DispatchMethod(hosting::kDispidAboutBox, "AboutBox"),
 };
 
 constexpr KestrovaDispatchTable kDispatch{"_DWardline", "{8A1D4E62-5B7C-4F2A-B3D9-6E0F2C8A7D02}",

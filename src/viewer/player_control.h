@@ -12,21 +12,11 @@ namespace kestrova::viewer {
 class CVideoWindow;
 class DialogHost;
 
-// One automation method of the control: its dispatch id, name and parameter types.
-struct DispatchEntry {
-    int id;
-    const char* name;
-    std::span<const QMetaType::Type> params;
-    QMetaType::Type result; // QMetaType::Void for none
-};
-
 // The viewer control a page scripts. Every method except OpenSettingPage and AboutBox
 // forwards to the one CVideoWindow child; all are invokable by name and by dispatch id.
 class COrloPlayerSetaCtrl : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kDispidAboutBox = -552;
-
     explicit COrloPlayerSetaCtrl(QWidget* parent = nullptr);
     ~COrloPlayerSetaCtrl() override;
 
@@ -49,12 +39,9 @@ public:
                                const QString& base64string);
     Q_INVOKABLE void AboutBox();
 
-    // The dispatch table, in dispatch id order, AboutBox last.
-    static std::span<const DispatchEntry> DispatchTable();
-    static const DispatchEntry* FindDispatch(int id);
-    static const DispatchEntry* FindDispatch(std::string_view name);
-    // Calls a method by dispatch id or by name with the given arguments. A wrong id, name,
-    // argument count or argument type is refused with a message in `error`.
+    // Calls a method by dispatch id or by name through the control's dispatch table
+    // (viewer/kestrova_dispatch.h). A wrong id, name, argument count or argument type is
+    // refused with a message in `error`, and nothing is called.
     bool Invoke(int dispid, const QVariantList& args, QVariant* result = nullptr,
                 QString* error = nullptr);
     bool Invoke(std::string_view name, const QVariantList& args, QVariant* result = nullptr,
