@@ -61,6 +61,11 @@ constexpr int EventType(uint32_t message) {
     return QEvent::User + static_cast<int>(message);
 }
 
+// Posted by a display path after it composed a picture. A plain posted event rather
+// than a queued functor: the event is handed over under the event queue's lock, so
+// the display thread never touches it again.
+constexpr int kPictureComposedEvent = QEvent::User + 1;
+
 } // namespace
 
 CVideoWindow::CVideoWindow(QWidget* parent) : QWidget(parent), request_(HttpCameraRequest()) {
@@ -364,16 +369,9 @@ void CVideoWindow::DrawPicture(const stream::VideoPicture& picture) {
     if (!composer_.Compose(picture, *view))
         return;
     (view == &mpeg4View_ ? drawnMpeg4_ : drawnJpeg_).fetch_add(1);
-    if (!updatePending_.exchange(true)) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                updatePending_ = false;
-                update();
-                emit pictureDrawn();
-            },
-            Qt::QueuedConnection);
-    }
+    if (!updatePending_.exchange(true))
+        QCoreApplication::postEvent(this,
+                                    new QEvent(static_cast<QEvent::Type>(kPictureComposedEvent)));
 }
 
 bool CVideoWindow::event(QEvent* e) {
@@ -386,6 +384,11 @@ bool CVideoWindow::event(QEvent* e) {
         return true;
     case EventType(stream::WM_AUDIO_READY):
         OnAudioReady();
+        return true;
+    case kPictureComposedEvent:
+        updatePending_ = false;
+        update();
+        emit pictureDrawn();
         return true;
     default:
         return QWidget::event(e);
