@@ -1,6 +1,7 @@
 #include "codec/image/frame_image.h"
 #include "motion/config_client.h"
 #include "motion/motion_protocol.h"
+#include "scripted_config_host.h"
 #include "sim/camera_simulator.h"
 
 #include <deque>
@@ -10,22 +11,6 @@
 
 namespace kestrova::motion {
 namespace {
-
-class RecordingHost : public ConfigHost {
-public:
-    void ShowMessage(int id) override { messages.push_back(id); }
-    std::optional<Credentials> AskCredentials() override {
-        ++prompts;
-        if (logins.empty())
-            return std::nullopt;
-        auto l = logins.front();
-        logins.pop_front();
-        return l;
-    }
-    std::vector<int> messages;
-    std::deque<Credentials> logins;
-    int prompts = 0;
-};
 
 class CameraExchange : public ::testing::Test {
 protected:
@@ -48,7 +33,7 @@ protected:
 
     std::unique_ptr<sim::CameraSimulator> camera;
     HttpConfigTransport transport;
-    RecordingHost host;
+    ScriptedConfigHost host;
     MotionConfigClient client{transport, host};
 };
 

@@ -1,6 +1,7 @@
 #include "codec/image/frame_image.h"
 #include "motion/config_client.h"
 #include "motion/motion_protocol.h"
+#include "scripted_config_host.h"
 
 #include <deque>
 #include <gtest/gtest.h>
@@ -41,22 +42,6 @@ public:
     std::string imageReply;
 };
 
-class ScriptedHost : public ConfigHost {
-public:
-    void ShowMessage(int id) override { messages.push_back(id); }
-    std::optional<Credentials> AskCredentials() override {
-        ++prompts;
-        if (logins.empty())
-            return std::nullopt;
-        auto l = logins.front();
-        logins.pop_front();
-        return l;
-    }
-    std::vector<int> messages;
-    std::deque<Credentials> logins;
-    int prompts = 0;
-};
-
 class Exchange : public ::testing::Test {
 protected:
     Exchange() : client(transport, host) {
@@ -64,7 +49,7 @@ protected:
         client.credentials = {"admin", "pw"};
     }
     ScriptedTransport transport;
-    ScriptedHost host;
+    ScriptedConfigHost host;
     MotionConfigClient client;
 };
 
