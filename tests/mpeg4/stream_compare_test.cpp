@@ -2,6 +2,7 @@
 // compared with FFmpeg's decoder picture by picture.
 
 #include "codec/mpeg4/decoder.h"
+#include "codec/mpeg4/dsp.h"
 #include "mpeg4/clip_support.h"
 
 #include <algorithm>
@@ -22,11 +23,13 @@ DecoderPtr new_decoder() {
 }
 
 // Decodes every picture of the clip with deblocking off; empty entries mark
-// failed calls.
-std::vector<Bytes> decode_clip(const Clip& clip, bool camera_layer) {
+// failed calls. `kernels` replaces the decoder's default kernels.
+std::vector<Bytes> decode_clip(const Clip& clip, bool camera_layer, const Dsp* kernels = nullptr) {
     std::vector<Bytes> pictures;
     DecoderPtr dec = new_decoder();
     dec->deblocking = 0;
+    if (kernels)
+        set_decoder_dsp(dec.get(), *kernels);
     const size_t size = size_t(clip.width) * clip.height * 3 / 2;
     Bytes out(size);
     decoder_set_output_capacity(dec.get(), static_cast<int>(out.size()));
@@ -94,6 +97,13 @@ TEST_P(StreamCompare, MatchesReferenceDecoder) {
     ASSERT_EQ(camera.size(), pictures.size());
     for (size_t i = 0; i < camera.size(); ++i)
         ASSERT_TRUE(camera[i] == pictures[i]) << "camera layer header, picture " << i;
+
+    // The fast kernels and the plain ones give the same bytes.
+    const std::vector<Bytes> plain = decode_clip(clip, false, &dsp_reference());
+    ASSERT_EQ(plain.size(), pictures.size());
+    for (size_t i = 0; i < plain.size(); ++i)
+        ASSERT_TRUE(plain[i] == pictures[i])
+            << dsp_default().name << " kernels differ from the reference, picture " << i;
 }
 
 // Content that moves several pixels per picture in both directions.

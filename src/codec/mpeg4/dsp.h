@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+struct DECODER;
+
 namespace kestrova::mpeg4 {
 
 struct Dsp {
@@ -20,10 +22,17 @@ struct Dsp {
                      int size, int hx, int hy, int rounding);
     // Doubles a width x height plane into dst (stride 2 x width).
     void (*double_plane)(const uint8_t* src, int width, int height, uint8_t* dst);
+    // Which kernels these are, e.g. "reference" or "avx2".
+    const char* name;
 };
 
+// Plain C++ kernels; every other variant matches them byte for byte.
 const Dsp& dsp_reference();
-// The variant the decoder uses.
+// The fastest variant the processor runs, picked once.
 const Dsp& dsp_default();
+
+// Makes an existing decoder use the given kernels from its next picture on
+// (tests compare whole decodes with the reference and the fast kernels).
+void set_decoder_dsp(DECODER* decoder, const Dsp& dsp);
 
 } // namespace kestrova::mpeg4

@@ -1,0 +1,153 @@
+// The vector kernels against the plain ones, byte for byte.
+
+#include "codec/mpeg4/dsp.h"
+#include "codec/mpeg4/idct_simd.h"
+#include "codec/mpeg4/mc_simd.h"
+#include "codec/mpeg4/motion_comp.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <random>
+#include <vector>
+
+namespace kestrova::mpeg4 {
+namespace {
+
+using Block = std::array<int32_t, 64>;
+
+bool has_avx2() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+// Runs put and add of the reference and of `k` on copies of the block and of
+// a random 8x8 picture area (stride 11, guard bytes around it) and reports the
+// first difference.
+void expect_same(const IdctKernels& k, const Block& block, std::mt19937& rng) {
+    constexpr int kStride = 11;
+    std::vector<uint8_t> area(kStride * 10);
+    for (auto& v : area)
+        v = static_cast<uint8_t>(rng() % 4 == 0 ? (rng() & 1) * 255 : rng());
+    for (int add = 0; add < 2; ++add) {
+        Block a = block, b = block;
+        std::vector<uint8_t> want = area, got = area;
+        uint8_t* dw = want.data() + kStride + 1;
+        uint8_t* dg = got.data() + kStride + 1;
+        if (add) {
+            dsp_reference().idct_add(a.data(), dw, kStride);
+            k.add(b.data(), dg, kStride);
+        } else {
+            dsp_reference().idct_put(a.data(), dw, kStride);
+            k.put(b.data(), dg, kStride);
+        }
+        ASSERT_EQ(want, got) << (add ? "add" : "put") << ", first coefficients " << block[0] << " "
+                             << block[1] << " " << block[8];
+    }
+}
+
+TEST(IdctKernels, Avx2MatchesReference) {
+    if (!has_avx2())
+        GTEST_SKIP() << "no AVX2";
+    const IdctKernels k = idct_kernels_avx2();
+    std::mt19937 rng(7);
+
+    // Empty and DC-only blocks over the whole coefficient range.
+    for (int dc = -2048; dc <= 2047; ++dc) {
+        Block b{};
+        b[0] = dc;
+        expect_same(k, b, rng);
+    }
+    // Two saturated coefficients: the heaviest blocks the 32-bit path takes,
+    // in every pair of positions and every sign.
+    for (int p = 0; p < 64; ++p)
+        for (int q = p + 1; q < 64; q += 3)
+            for (int signs = 0; signs < 4; ++signs) {
+                Block b{};
+                b[p] = signs & 1 ? -2048 : 2047;
+                b[q] = signs & 2 ? -2048 : 2047;
+                expect_same(k, b, rng);
+            }
+    // Rows whose coefficients line up with the weights of the two rounded
+    // odd terms (largest intermediates of the row pass), filled greedily up to
+    // a total weight around the 32-bit limit: anything the vector path takes
+    // must not overflow.
+    constexpr int kOddWeights[2][4][2] = {{{3, -710}, {7, 602}, {1, 402}, {5, 142}},
+                                          {{5, -710}, {1, 602}, {7, -402}, {3, -142}}};
+    for (int row = 0; row < 8; ++row)
+        for (const auto& pattern : kOddWeights)
+            for (int total : {3000, 4000, 4096, 4097, 4500, 5000, 6000, 8000})
+                for (int flip = 0; flip < 2; ++flip) {
+                    Block b{};
+                    int left = total;
+                    for (const auto& [pos, weight] : pattern) {
+                        const bool negative = (weight < 0) != (flip == 1);
+                        const int mag = std::min(left, negative ? 2048 : 2047);
+                        b[8 * row + pos] = negative ? -mag : mag;
+                        left -= mag;
+                    }
+                    expect_same(k, b, rng);
+                }
+    // Sparse, dense and first-row/column blocks of mixed weight, including
+    // ones past the 32-bit limit that go to the reference.
+    std::uniform_int_distribution<int> coeff(-2048, 2047);
+    for (int i = 0; i < 20000; ++i) {
+        Block b{};
+        const int kind = i % 4;
+        const int n = kind == 0 ? 1 + int(rng() % 4) : kind == 1 ? 64 : 8;
+        for (int j = 0; j < n; ++j) {
+            const int pos = kind == 2 ? j : kind == 3 ? 8 * j : int(rng() % 64);
+            const int scale = 1 << (rng() % 12);
+            b[pos] = coeff(rng) * scale / 2048;
+        }
+        expect_same(k, b, rng);
+    }
+    // Values beyond what the decoder produces still give the reference bytes.
+    for (int v : {4097, -4097, 30000, -30000}) {
+        Block b{};
+        b[0] = v;
+        expect_same(k, b, rng);
+        b[9] = -v / 3;
+        expect_same(k, b, rng);
+    }
+}
+
+TEST(McKernels, Sse2MatchesReferenceInEveryMode) {
+    const McBlockFn fast = mc_block_sse2();
+    if (!fast)
+        GTEST_SKIP() << "no SSE2";
+    std::mt19937 rng(3);
+    constexpr int kSrcStride = 37, kDstStride = 21;
+    std::vector<uint8_t> src(kSrcStride * 20);
+    for (int round = 0; round < 50; ++round) {
+        for (auto& v : src) // many extremes: 255 + 255 + 255 + 255 + 2 must not wrap
+            v = static_cast<uint8_t>(rng() % 3 == 0 ? (rng() & 1) * 255 : rng());
+        for (int size : {8, 16})
+            for (int hx = 0; hx < 2; ++hx)
+                for (int hy = 0; hy < 2; ++hy)
+                    for (int r = 0; r < 2; ++r) {
+                        std::vector<uint8_t> want(kDstStride * 18, 0x5a), got = want;
+                        const uint8_t* s = src.data() + kSrcStride + 1;
+                        mc_block_ref(want.data() + kDstStride, kDstStride, s, kSrcStride, size, hx,
+                                     hy, r);
+                        fast(got.data() + kDstStride, kDstStride, s, kSrcStride, size, hx, hy, r);
+                        ASSERT_EQ(want, got)
+                            << "size " << size << " hx " << hx << " hy " << hy << " r " << r;
+                    }
+    }
+}
+
+TEST(DspTable, PicksTheVectorKernelsTheProcessorRuns) {
+    if (!has_avx2())
+        GTEST_SKIP() << "no AVX2";
+    EXPECT_STREQ(dsp_default().name, "avx2");
+    EXPECT_NE(dsp_default().idct_add, dsp_reference().idct_add);
+}
+
+} // namespace
+} // namespace kestrova::mpeg4
