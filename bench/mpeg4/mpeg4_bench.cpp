@@ -10,6 +10,7 @@
 // demands; libavcodec hands out its own buffers, so that copy counts against
 // us. Input buffers for both sides are prepared before the clock starts.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -122,13 +123,19 @@ int main(int argc, char** argv) {
     t::run("rm -rf '" + dir + "'");
 
     uint64_t sum = 0;
-    // One warm-up pass each, then the timed pass.
+    // One warm-up pass each, then the best of three alternating timed passes
+    // (the machine is shared; the fastest pass is the least disturbed one).
     ours(frames, sum);
     reference(frames, sum);
-    const double a = ours(frames, sum);
-    const double b = reference(frames, sum);
-    if (a <= 0 || b <= 0)
-        return 1;
+    double a = 1e30, b = 1e30;
+    for (int pass = 0; pass < 3; ++pass) {
+        const double ta = ours(frames, sum);
+        const double tb = reference(frames, sum);
+        if (ta <= 0 || tb <= 0)
+            return 1;
+        a = std::min(a, ta);
+        b = std::min(b, tb);
+    }
     const double fa = double(frames.size()) / a;
     const double fb = double(frames.size()) / b;
     std::printf("pictures: %zu (%s, qscale %d, GOP 12)\n", frames.size(), size.c_str(), qscale);

@@ -43,6 +43,17 @@ public:
 
     uint32_t get_bit() { return get(1); }
 
+    // Position in bits from the start. Setting it past the end stops at the
+    // end and raises the overrun flag, as a skip would.
+    size_t bit_position() const { return bitpos_; }
+    void set_bit_position(size_t pos) {
+        bitpos_ = pos;
+        if (bitpos_ > size_ * 8) {
+            bitpos_ = size_ * 8;
+            overrun_ = true;
+        }
+    }
+
     // Bytes consumed so far, counting a partly read byte as consumed.
     size_t byte_pos() const { return (bitpos_ + 7) / 8; }
     // Unread bits left in the partly read byte (0..7).

@@ -1,66 +1,133 @@
 #include "codec/mpeg4/block.h"
 
+#include "codec/mpeg4/vlc_tables.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
 namespace kestrova::mpeg4 {
+namespace {
+
+// 32 bits at bit position pos, zero-padded past the end; the same bits the
+// reader's peek gives.
+inline uint32_t window_at(const uint8_t* data, size_t size, size_t pos) {
+    const size_t byte = pos >> 3;
+    uint32_t w;
+    if (byte + 4 <= size) {
+        std::memcpy(&w, data + byte, 4);
+        w = __builtin_bswap32(w);
+    } else {
+        w = 0;
+        for (size_t i = 0; i < 4; ++i)
+            w = (w << 8) | (byte + i < size ? data[byte + i] : 0u);
+    }
+    return w << (pos & 7);
+}
+
+// One escaped coefficient (the escape code already consumed). False on an
+// invalid code.
+bool read_escape(BitReader& br, const VlcTables& t, int ti, int& last, int& run, int& level) {
+    const VlcTable& table = t.tcoef[ti];
+    if (br.get_bit() == 0) {
+        // Mode 1: level offset by the largest level of (last, run).
+        const int sym = table.decode(br);
+        if (sym < 0 || sym == kTcoefEscape)
+            return false;
+        const auto& c = t.tcoef_info[ti][sym];
+        last = c.last;
+        run = c.run;
+        const int mag = c.level + t.lmax[ti][c.last][c.run];
+        level = br.get_bit() ? -mag : mag;
+    } else if (br.get_bit() == 0) {
+        // Mode 2: run offset past the largest run of (last, level).
+        const int sym = table.decode(br);
+        if (sym < 0 || sym == kTcoefEscape)
+            return false;
+        const auto& c = t.tcoef_info[ti][sym];
+        last = c.last;
+        run = c.run + t.rmax[ti][c.last][c.level] + 1;
+        level = br.get_bit() ? -c.level : c.level;
+    } else {
+        // Mode 3: fixed-length last, run and 12-bit signed level.
+        last = static_cast<int>(br.get(1));
+        run = static_cast<int>(br.get(6));
+        br.skip(1); // marker
+        level = static_cast<int>(br.get(12));
+        br.skip(1); // marker
+        if (level >= 2048)
+            level -= 4096;
+    }
+    return true;
+}
+
+// Decodes (last, run, level) symbols from scan position `start` and hands
+// each coefficient to place(raster index, level). The bit position lives in
+// a local while regular symbols are read; escapes go through the reader.
+template <typename Place>
+inline bool decode_run(BitReader& br, const VlcTables& t, bool intra, const uint8_t* scan,
+                       int start, Place place) {
+    const int ti = intra ? 1 : 0;
+    const CoefEntry* lut = t.coef[ti];
+    const uint8_t* data = br.data();
+    const size_t size = br.size();
+    size_t bitpos = br.bit_position();
+    int pos = start;
+    for (;;) {
+        const uint32_t w = window_at(data, size, bitpos);
+        const CoefEntry e = lut[w >> (32 - kCoefBits)];
+        int last, run, level;
+        if (e.kind == CoefEntry::Regular) {
+            last = e.last;
+            run = e.run;
+            level = ((w << e.len) >> 31) ? -e.level : e.level;
+            bitpos += e.len + 1u;
+        } else if (e.kind == CoefEntry::Escape) {
+            br.set_bit_position(bitpos + e.len);
+            if (!read_escape(br, t, ti, last, run, level))
+                return false;
+            bitpos = br.bit_position();
+        } else {
+            br.set_bit_position(bitpos);
+            return false;
+        }
+        pos += run;
+        if (pos > 63) {
+            br.set_bit_position(bitpos);
+            return false;
+        }
+        place(scan[pos], level);
+        ++pos;
+        if (last) {
+            br.set_bit_position(bitpos);
+            return true;
+        }
+    }
+}
+
+} // namespace
 
 bool decode_coefficients(BitReader& br, const VlcTables& t, bool intra, const uint8_t* scan,
                          int start, int32_t* qf, uint8_t* positions, int* count) {
-    const VlcTable& table = t.tcoef[intra ? 1 : 0];
-    const int ti = intra ? 1 : 0;
-    int pos = start;
-    for (;;) {
-        // Regular symbols and their sign bit come from one look at the stream.
-        const uint32_t bits = br.peek(table.max_len() + 1);
-        const VlcTable::Entry e = table.entry(bits >> 1);
-        int sym = e.symbol;
-        if (sym < 0)
-            return false;
-        int last, run, level;
-        if (sym != kTcoefEscape) {
-            const auto& c = t.tcoef_info[ti][sym];
-            last = c.last;
-            run = c.run;
-            const bool negative = (bits >> (table.max_len() - e.len)) & 1;
-            br.skip(e.len + 1);
-            level = negative ? -c.level : c.level;
-        } else if ((br.skip(e.len), br.get_bit()) == 0) {
-            // Mode 1: level offset by the largest level of (last, run).
-            sym = table.decode(br);
-            if (sym < 0 || sym == kTcoefEscape)
-                return false;
-            const auto& c = t.tcoef_info[ti][sym];
-            last = c.last;
-            run = c.run;
-            const int mag = c.level + t.lmax[ti][c.last][c.run];
-            level = br.get_bit() ? -mag : mag;
-        } else if (br.get_bit() == 0) {
-            // Mode 2: run offset past the largest run of (last, level).
-            sym = table.decode(br);
-            if (sym < 0 || sym == kTcoefEscape)
-                return false;
-            const auto& c = t.tcoef_info[ti][sym];
-            last = c.last;
-            run = c.run + t.rmax[ti][c.last][c.level] + 1;
-            level = br.get_bit() ? -c.level : c.level;
-        } else {
-            // Mode 3: fixed-length last, run and 12-bit signed level.
-            last = static_cast<int>(br.get(1));
-            run = static_cast<int>(br.get(6));
-            br.skip(1); // marker
-            level = static_cast<int>(br.get(12));
-            br.skip(1); // marker
-            if (level >= 2048)
-                level -= 4096;
-        }
-        pos += run;
-        if (pos > 63)
-            return false;
-        qf[scan[pos]] = level;
-        if (positions)
-            positions[(*count)++] = scan[pos];
-        ++pos;
-        if (last)
-            return true;
+    if (positions) {
+        int n = *count;
+        const bool ok = decode_run(br, t, intra, scan, start, [&](int i, int level) {
+            qf[i] = level;
+            positions[n++] = static_cast<uint8_t>(i);
+        });
+        *count = n;
+        return ok;
     }
+    return decode_run(br, t, intra, scan, start, [qf](int i, int level) { qf[i] = level; });
+}
+
+bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block) {
+    const int add = (qp & 1) ? 0 : 1;
+    return decode_run(br, t, false, kZigzagScan, 0, [=](int i, int level) {
+        // |level| <= 2048 and qp <= 31 keep this within 32 bits.
+        const int mag = qp * (2 * std::abs(level) + 1) - add;
+        block[i] = level == 0 ? 0 : std::clamp(level < 0 ? -mag : mag, -2048, 2047);
+    });
 }
 
 int read_dc_differential(BitReader& br, int size) {

@@ -18,6 +18,11 @@ bool decode_coefficients(BitReader& br, const VlcTables& t, bool intra, const ui
                          int start, int32_t* qf, uint8_t* positions = nullptr,
                          int* count = nullptr);
 
+// An inter block in zigzag order, inverse quantised by the H.263 method with
+// quantiser qp as it is read (same values as decode_coefficients followed by
+// dequant_inter). `block` must be zeroed by the caller.
+bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block);
+
 // Reads an intra DC differential of the given size (0..12).
 int read_dc_differential(BitReader& br, int size);
 

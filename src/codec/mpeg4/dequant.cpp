@@ -43,9 +43,16 @@ int dc_scaler(int qp, bool chroma) {
 void dequant_intra(int32_t* block, int qp, int dc_scale, int quant_type, const uint8_t* matrix) {
     block[0] = saturate(int64_t{block[0]} * dc_scale);
     if (quant_type == 0) {
-        for (int i = 1; i < 64; ++i)
-            if (block[i] != 0)
-                block[i] = h263_level(block[i], qp);
+        // Branch-free 32-bit form of h263_level so the loop vectorises: a
+        // magnitude past 2049 saturates whatever the quantiser, so clamping
+        // the input there first changes no result.
+        const int32_t even = (qp & 1) ? 0 : 1;
+        for (int i = 1; i < 64; ++i) {
+            const int32_t q = std::clamp(block[i], -2049, 2049);
+            const int32_t mag = qp * (2 * (q < 0 ? -q : q) + 1) - even;
+            const int32_t v = std::clamp(q < 0 ? -mag : mag, -2048, 2047);
+            block[i] = q == 0 ? 0 : v;
+        }
         return;
     }
     for (int i = 1; i < 64; ++i) {

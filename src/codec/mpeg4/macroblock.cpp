@@ -43,11 +43,16 @@ bool decode_inter_residual(DecoderState& s, const VlcTables& t, int col, int row
             continue;
         int32_t* qf = s.coeffs;
         std::memset(qf, 0, sizeof(s.coeffs));
-        uint8_t positions[64];
-        int count = 0;
-        if (!decode_coefficients(s.br, t, false, kZigzagScan, 0, qf, positions, &count))
-            return false;
-        dequant_inter_sparse(qf, positions, count, qp, s.stream.quant_type, s.stream.inter_matrix);
+        if (s.stream.quant_type == 0) {
+            if (!decode_inter_h263(s.br, t, qp, qf))
+                return false;
+        } else {
+            uint8_t positions[64];
+            int count = 0;
+            if (!decode_coefficients(s.br, t, false, kZigzagScan, 0, qf, positions, &count))
+                return false;
+            dequant_inter_sparse(qf, positions, count, qp, 1, s.stream.inter_matrix);
+        }
         uint8_t* dst;
         int stride;
         if (b < 4) {

@@ -64,6 +64,24 @@ VlcTables make_tables() {
             rm = std::max<int8_t>(rm, static_cast<int8_t>(c.run));
         }
     }
+    for (int intra = 0; intra < 2; ++intra) {
+        const VlcTable& table = t.tcoef[intra];
+        ok &= table.max_len() == kCoefBits;
+        for (uint32_t bits = 0; ok && bits < (1u << kCoefBits); ++bits) {
+            const VlcTable::Entry e = table.entry(bits);
+            CoefEntry& c = t.coef[intra][bits];
+            c.len = e.len;
+            if (e.symbol < 0) {
+                c.kind = CoefEntry::Invalid;
+            } else if (e.symbol == kTcoefEscape) {
+                c.kind = CoefEntry::Escape;
+            } else {
+                const auto& info = t.tcoef_info[intra][e.symbol];
+                c = {static_cast<int16_t>(info.level), info.run, info.last, e.len,
+                     CoefEntry::Regular};
+            }
+        }
+    }
     t.valid = ok;
     return t;
 }

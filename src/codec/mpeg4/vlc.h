@@ -40,6 +40,18 @@ private:
     int max_len_ = 0;
 };
 
+// One look-up for coefficient codes: the next kCoefBits bits give the whole
+// regular symbol.
+inline constexpr int kCoefBits = 12;
+struct CoefEntry {
+    enum Kind : uint8_t { Regular, Escape, Invalid };
+    int16_t level = 0; // magnitude; the sign bit follows the code
+    uint8_t run = 0;
+    uint8_t last = 0;
+    uint8_t len = 0;
+    Kind kind = Invalid;
+};
+
 struct VlcTables {
     VlcTable mcbpc_intra, mcbpc_inter, cbpy, dc_luma, dc_chroma, mv;
     VlcTable tcoef[2]; // [0] inter, [1] intra
@@ -51,7 +63,8 @@ struct VlcTables {
     struct {
         uint8_t last, run, level;
     } tcoef_info[2][kTcoefSymbols];
-    bool valid = true; // every table built without a clash
+    CoefEntry coef[2][1 << kCoefBits]; // [intra][next 12 bits]
+    bool valid = true;                 // every table built without a clash
 };
 
 // The tables, built once on first use (thread-safe).
