@@ -4,14 +4,11 @@
 
 namespace kestrova::mpeg4 {
 
-void copy_with_border(const uint8_t* plane, int width, int height, uint8_t* origin,
-                      ptrdiff_t stride, int border) {
+void extend_border(uint8_t* origin, int width, int height, ptrdiff_t stride, int border) {
     for (int y = 0; y < height; ++y) {
         uint8_t* line = origin + y * stride;
-        const uint8_t* src = plane + ptrdiff_t{y} * width;
-        std::memcpy(line, src, static_cast<size_t>(width));
-        std::memset(line - border, src[0], static_cast<size_t>(border));
-        std::memset(line + width, src[width - 1], static_cast<size_t>(border));
+        std::memset(line - border, line[0], static_cast<size_t>(border));
+        std::memset(line + width, line[width - 1], static_cast<size_t>(border));
     }
     const size_t full = static_cast<size_t>(width + 2 * border);
     const uint8_t* top = origin - border;
@@ -20,6 +17,13 @@ void copy_with_border(const uint8_t* plane, int width, int height, uint8_t* orig
         std::memcpy(origin - i * stride - border, top, full);
         std::memcpy(origin + (height - 1 + i) * stride - border, bottom, full);
     }
+}
+
+void copy_with_border(const uint8_t* plane, int width, int height, uint8_t* origin,
+                      ptrdiff_t stride, int border) {
+    for (int y = 0; y < height; ++y)
+        std::memcpy(origin + y * stride, plane + ptrdiff_t{y} * width, static_cast<size_t>(width));
+    extend_border(origin, width, height, stride, border);
 }
 
 } // namespace kestrova::mpeg4

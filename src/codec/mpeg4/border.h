@@ -13,4 +13,8 @@ namespace kestrova::mpeg4 {
 void copy_with_border(const uint8_t* plane, int width, int height, uint8_t* origin,
                       ptrdiff_t stride, int border);
 
+// Replicates the edge samples of a picture already in its store into the
+// border around it.
+void extend_border(uint8_t* origin, int width, int height, ptrdiff_t stride, int border);
+
 } // namespace kestrova::mpeg4

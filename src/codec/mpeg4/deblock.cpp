@@ -58,17 +58,17 @@ void deblock_samples(uint8_t* p, ptrdiff_t step, int qp) {
     }
 }
 
-void deblock_luma(uint8_t* plane, int width, int height, int qp) {
+void deblock_luma(uint8_t* plane, ptrdiff_t stride, int width, int height, int qp) {
     for (int k = 1; k <= (height - 1) / 8; ++k) {
         if (8 * k + 4 >= height)
             break;
-        uint8_t* line = plane + ptrdiff_t{8 * k - 5} * width;
+        uint8_t* line = plane + (8 * k - 5) * stride;
         for (int x = 0; x < width; ++x)
-            deblock_samples(line + x, width, qp);
+            deblock_samples(line + x, stride, qp);
     }
     for (int x = 8; x + 4 < width; x += 8) {
         for (int y = 0; y < height; ++y)
-            deblock_samples(plane + ptrdiff_t{y} * width + x - 5, 1, qp);
+            deblock_samples(plane + y * stride + x - 5, 1, qp);
     }
 }
 

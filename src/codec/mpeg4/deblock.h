@@ -10,7 +10,10 @@ namespace kestrova::mpeg4 {
 
 // Filters horizontal edges (lines 8, 16, ...) and then vertical edges
 // (columns 8, 16, ...) in place with strength qp.
-void deblock_luma(uint8_t* plane, int width, int height, int qp);
+void deblock_luma(uint8_t* plane, ptrdiff_t stride, int width, int height, int qp);
+inline void deblock_luma(uint8_t* plane, int width, int height, int qp) {
+    deblock_luma(plane, width, width, height, qp);
+}
 
 // Filters one run of ten samples s0..s9 across an edge between s4 and s5;
 // `step` is the distance between successive samples.

@@ -47,18 +47,25 @@ void consume_stuffing(BitReader& br) {
         br.seek_byte(pos + 1);
 }
 
+void copy_plane(const uint8_t* src, ptrdiff_t stride, int width, int height, uint8_t* dst) {
+    for (int y = 0; y < height; ++y, src += stride, dst += width)
+        std::memcpy(dst, src, static_cast<size_t>(width));
+}
+
+// Writes the picture in the reference stores (the last one decoded).
 void write_output(DecoderState& s, uint8_t* dst) {
     const int w = s.width, h = s.height;
     const size_t luma = size_t(w) * h;
+    const ptrdiff_t ls = s.layout.luma_stride, cs = s.layout.chroma_stride;
     if (s.doubling) {
-        s.dsp->double_plane(s.cur_y.get(), w, h, dst);
-        s.dsp->double_plane(s.cur_cb.get(), w / 2, h / 2, dst + 4 * luma);
-        s.dsp->double_plane(s.cur_cr.get(), w / 2, h / 2, dst + 5 * luma);
+        s.dsp->double_plane(s.ref_y(), ls, w, h, dst);
+        s.dsp->double_plane(s.ref_cb(), cs, w / 2, h / 2, dst + 4 * luma);
+        s.dsp->double_plane(s.ref_cr(), cs, w / 2, h / 2, dst + 5 * luma);
         return;
     }
-    std::memcpy(dst, s.cur_y.get(), luma);
-    std::memcpy(dst + luma, s.cur_cb.get(), luma / 4);
-    std::memcpy(dst + luma + luma / 4, s.cur_cr.get(), luma / 4);
+    copy_plane(s.ref_y(), ls, w, h, dst);
+    copy_plane(s.ref_cb(), cs, w / 2, h / 2, dst + luma);
+    copy_plane(s.ref_cr(), cs, w / 2, h / 2, dst + luma + luma / 4);
 }
 
 bool decode_picture(DecoderState& s, uint8_t* dst) {
@@ -80,14 +87,12 @@ bool decode_picture(DecoderState& s, uint8_t* dst) {
         if (s.deblocking) {
             const int qp =
                 next_filter_strength(s.filter_strength, s.vop.type == PictureType::I, s.vop.quant);
-            deblock_luma(s.cur_y.get(), s.width, s.height, qp);
+            deblock_luma(s.cur_y(), s.layout.luma_stride, s.width, s.height, qp);
         }
-        copy_with_border(s.cur_y.get(), s.width, s.height, s.ref_y(), s.layout.luma_stride,
-                         kLumaBorder);
-        copy_with_border(s.cur_cb.get(), s.width / 2, s.height / 2, s.ref_cb(),
-                         s.layout.chroma_stride, kChromaBorder);
-        copy_with_border(s.cur_cr.get(), s.width / 2, s.height / 2, s.ref_cr(),
-                         s.layout.chroma_stride, kChromaBorder);
+        extend_border(s.cur_y(), s.width, s.height, s.layout.luma_stride, kLumaBorder);
+        extend_border(s.cur_cb(), s.width / 2, s.height / 2, s.layout.chroma_stride, kChromaBorder);
+        extend_border(s.cur_cr(), s.width / 2, s.height / 2, s.layout.chroma_stride, kChromaBorder);
+        s.current ^= 1; // the new picture becomes the reference
     } else {
         consume_stuffing(s.br);
     }
@@ -105,21 +110,20 @@ intptr_t decoder_create(void) {
     std::unique_ptr<DecoderState> s(new (std::nothrow) DecoderState());
     if (!s)
         return 0;
-    constexpr size_t luma = size_t(kMaxWidth) * kMaxHeight;
     constexpr size_t ref_luma =
         size_t(kMaxWidth + 2 * kLumaBorder) * (kMaxHeight + 2 * kLumaBorder);
     constexpr size_t ref_chroma =
         size_t(kMaxWidth / 2 + 2 * kChromaBorder) * (kMaxHeight / 2 + 2 * kChromaBorder);
-    s->cur_y = alloc_zeroed<uint8_t>(luma);
-    s->cur_cb = alloc_zeroed<uint8_t>(luma / 4);
-    s->cur_cr = alloc_zeroed<uint8_t>(luma / 4);
-    s->ref_y_store = alloc_zeroed<uint8_t>(ref_luma);
-    s->ref_cb_store = alloc_zeroed<uint8_t>(ref_chroma);
-    s->ref_cr_store = alloc_zeroed<uint8_t>(ref_chroma);
+    for (int i = 0; i < 2; ++i) {
+        s->y_store[i] = alloc_zeroed<uint8_t>(ref_luma);
+        s->cb_store[i] = alloc_zeroed<uint8_t>(ref_chroma);
+        s->cr_store[i] = alloc_zeroed<uint8_t>(ref_chroma);
+        if (!s->y_store[i] || !s->cb_store[i] || !s->cr_store[i])
+            return 0;
+    }
     s->mbs = alloc_zeroed<MacroblockRecord>(kMaxMacroblocks);
     s->mvs = alloc_zeroed<MacroblockVectors>(kMaxMacroblocks);
-    if (!s->cur_y || !s->cur_cb || !s->cur_cr || !s->ref_y_store || !s->ref_cb_store ||
-        !s->ref_cr_store || !s->mbs || !s->mvs)
+    if (!s->mbs || !s->mvs)
         return 0;
     s->width = kMaxWidth;
     s->height = kMaxHeight;

@@ -43,16 +43,9 @@ int dc_scaler(int qp, bool chroma) {
 void dequant_intra(int32_t* block, int qp, int dc_scale, int quant_type, const uint8_t* matrix) {
     block[0] = saturate(int64_t{block[0]} * dc_scale);
     if (quant_type == 0) {
-        // Branch-free 32-bit form of h263_level so the loop vectorises: a
-        // magnitude past 2049 saturates whatever the quantiser, so clamping
-        // the input there first changes no result.
-        const int32_t even = (qp & 1) ? 0 : 1;
-        for (int i = 1; i < 64; ++i) {
-            const int32_t q = std::clamp(block[i], -2049, 2049);
-            const int32_t mag = qp * (2 * (q < 0 ? -q : q) + 1) - even;
-            const int32_t v = std::clamp(q < 0 ? -mag : mag, -2048, 2047);
-            block[i] = q == 0 ? 0 : v;
-        }
+        for (int i = 1; i < 64; ++i)
+            if (block[i] != 0)
+                block[i] = h263_level(block[i], qp);
         return;
     }
     for (int i = 1; i < 64; ++i) {
@@ -62,6 +55,15 @@ void dequant_intra(int32_t* block, int qp, int dc_scale, int quant_type, const u
         block[i] = saturate(v / 8);
     }
     mismatch_control(block);
+}
+
+void dequant_intra_h263(int32_t* block, uint64_t nonzero, int qp, int dc_scale) {
+    block[0] = saturate(int64_t{block[0]} * dc_scale);
+    for (nonzero &= ~uint64_t{1}; nonzero != 0; nonzero &= nonzero - 1) {
+        int32_t& v = block[__builtin_ctzll(nonzero)];
+        if (v != 0)
+            v = h263_level(v, qp);
+    }
 }
 
 void dequant_inter_sparse(int32_t* block, const uint8_t* positions, int count, int qp,

@@ -27,14 +27,15 @@ void double_line(const uint8_t* in, int n, uint8_t* out, uint8_t* padded) {
 
 } // namespace
 
-void double_plane_ref(const uint8_t* src, int width, int height, uint8_t* dst) {
+void double_plane_ref(const uint8_t* src, ptrdiff_t src_stride, int width, int height,
+                      uint8_t* dst) {
     const ptrdiff_t out_stride = ptrdiff_t{2} * width;
     // Planes are at most kMaxLine wide; larger ones are not doubled.
     if (width <= 0 || height <= 0 || width > kMaxLine)
         return;
     uint8_t half[kMaxLine];
     uint8_t padded[kMaxLine + 5];
-    auto line = [&](int y) { return src + ptrdiff_t{std::clamp(y, 0, height - 1)} * width; };
+    auto line = [&](int y) { return src + std::clamp(y, 0, height - 1) * src_stride; };
     for (int y = 0; y < height; ++y) {
         const uint8_t* m2 = line(y - 2);
         const uint8_t* a = line(y);

@@ -31,8 +31,9 @@ Dsp detect() {
 } // namespace
 
 const Dsp& dsp_reference() {
-    static constexpr Dsp table{idct_put_ref, idct_add_ref, mc_block_ref, double_plane_ref,
-                               "reference"};
+    using DoubleFn = void (*)(const uint8_t*, ptrdiff_t, int, int, uint8_t*);
+    static constexpr Dsp table{idct_put_ref, idct_add_ref, mc_block_ref,
+                               static_cast<DoubleFn>(double_plane_ref), "reference"};
     return table;
 }
 

@@ -20,8 +20,10 @@ struct Dsp {
     // integer-position sample; hx / hy select the half positions.
     void (*mc_block)(uint8_t* dst, ptrdiff_t dst_stride, const uint8_t* src, ptrdiff_t src_stride,
                      int size, int hx, int hy, int rounding);
-    // Doubles a width x height plane into dst (stride 2 x width).
-    void (*double_plane)(const uint8_t* src, int width, int height, uint8_t* dst);
+    // Doubles a width x height plane (lines src_stride apart) into dst
+    // (stride 2 x width).
+    void (*double_plane)(const uint8_t* src, ptrdiff_t src_stride, int width, int height,
+                         uint8_t* dst);
     // Which kernels these are, e.g. "reference" or "avx2".
     const char* name;
 };

@@ -29,6 +29,10 @@ constexpr Neighbour kNeighbours[6][3] = {
 
 constexpr int kUnavailableDc = 1024;
 
+// Raster positions 1..7 and 8, 16, ..., 56 as bit masks.
+constexpr uint64_t kFirstRow = 0xfe;
+constexpr uint64_t kFirstColumn = 0x0101010101010100;
+
 inline int32_t clamp_coeff(int32_t v) {
     return std::clamp(v, -2048, 2047);
 }
@@ -92,11 +96,13 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
     if (size < 0)
         return false;
     qf[0] = read_dc_differential(s.br, size);
+    uint8_t positions[64];
+    int count = 0;
     if (coded) {
         const uint8_t* scan = kZigzagScan;
         if (ac_pred)
             scan = pred.direction == 2 ? kAltHorizontalScan : kAltVerticalScan;
-        if (!decode_coefficients(s.br, t, true, scan, 1, qf))
+        if (!decode_coefficients(s.br, t, true, scan, 1, qf, positions, &count))
             return false;
     }
     apply_intra_prediction(qf, pred, ac_pred, qp, scale);
@@ -106,17 +112,28 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
         rec.row[i] = qf[i + 1];
         rec.col[i] = qf[8 * (i + 1)];
     }
-    dequant_intra(qf, qp, scale, s.stream.quant_type, s.stream.intra_matrix);
+    if (s.stream.quant_type == 0) {
+        // Only coded positions and, with AC prediction, the predicted first
+        // row or column can be non-zero.
+        uint64_t nonzero = 0;
+        for (int i = 0; i < count; ++i)
+            nonzero |= uint64_t{1} << positions[i];
+        if (ac_pred && pred.source)
+            nonzero |= pred.direction == 1 ? kFirstColumn : kFirstRow;
+        dequant_intra_h263(qf, nonzero, qp, scale);
+    } else {
+        dequant_intra(qf, qp, scale, s.stream.quant_type, s.stream.intra_matrix);
+    }
     rec.dc = qf[0];
 
     uint8_t* dst;
     int stride;
     if (!chroma) {
-        stride = s.width;
-        dst = s.cur_y.get() + ptrdiff_t{16 * row + 8 * (b >> 1)} * stride + 16 * col + 8 * (b & 1);
+        stride = s.layout.luma_stride;
+        dst = s.cur_y() + ptrdiff_t{16 * row + 8 * (b >> 1)} * stride + 16 * col + 8 * (b & 1);
     } else {
-        stride = s.width / 2;
-        dst = (b == 4 ? s.cur_cb : s.cur_cr).get() + ptrdiff_t{8 * row} * stride + 8 * col;
+        stride = s.layout.chroma_stride;
+        dst = (b == 4 ? s.cur_cb() : s.cur_cr()) + ptrdiff_t{8 * row} * stride + 8 * col;
     }
     s.dsp->idct_put(qf, dst, stride);
     return true;

@@ -36,8 +36,8 @@ bool decode_intra_macroblock(DecoderState& s, const VlcTables& t, int col, int r
 }
 
 bool decode_inter_residual(DecoderState& s, const VlcTables& t, int col, int row, int cbp, int qp) {
-    const int w = s.width;
-    const int cw = w / 2;
+    const int ls = s.layout.luma_stride;
+    const int cs = s.layout.chroma_stride;
     for (int b = 0; b < 6; ++b) {
         if (!((cbp >> (5 - b)) & 1))
             continue;
@@ -56,11 +56,11 @@ bool decode_inter_residual(DecoderState& s, const VlcTables& t, int col, int row
         uint8_t* dst;
         int stride;
         if (b < 4) {
-            stride = w;
-            dst = s.cur_y.get() + ptrdiff_t{16 * row + 8 * (b >> 1)} * w + 16 * col + 8 * (b & 1);
+            stride = ls;
+            dst = s.cur_y() + ptrdiff_t{16 * row + 8 * (b >> 1)} * ls + 16 * col + 8 * (b & 1);
         } else {
-            stride = cw;
-            dst = (b == 4 ? s.cur_cb : s.cur_cr).get() + ptrdiff_t{8 * row} * cw + 8 * col;
+            stride = cs;
+            dst = (b == 4 ? s.cur_cb() : s.cur_cr()) + ptrdiff_t{8 * row} * cs + 8 * col;
         }
         s.dsp->idct_add(qf, dst, stride);
     }
@@ -134,6 +134,7 @@ bool decode_inter_macroblock(DecoderState& s, const VlcTables& t, int index, int
         rec.intra = false;
         rec.qp = qp;
         s.mvs[index] = kZeroVectors;
+        copy_macroblock(s, col, row);
         return true;
     }
     const auto type = static_cast<MbType>(mcbpc / 4);

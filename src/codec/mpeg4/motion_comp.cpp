@@ -54,7 +54,7 @@ void predict_luma(DecoderState& s, int px, int py, int size, uint8_t* dst) {
     py = std::clamp(py, -64, 2 * s.height - 2 * size + 64);
     const int stride = s.layout.luma_stride;
     const uint8_t* src = s.ref_y() + (py >> 1) * stride + (px >> 1);
-    s.dsp->mc_block(dst, s.width, src, stride, size, px & 1, py & 1, s.vop.rounding);
+    s.dsp->mc_block(dst, stride, src, stride, size, px & 1, py & 1, s.vop.rounding);
 }
 
 void predict_chroma(DecoderState& s, int cx, int cy, int col, int row) {
@@ -62,11 +62,10 @@ void predict_chroma(DecoderState& s, int cx, int cy, int col, int row) {
     cy = std::clamp(cy, -32, s.height + 16);
     const int stride = s.layout.chroma_stride;
     const ptrdiff_t offset = ptrdiff_t{cy >> 1} * stride + (cx >> 1);
-    const int cw = s.width / 2;
-    const ptrdiff_t out = ptrdiff_t{8 * row} * cw + 8 * col;
-    s.dsp->mc_block(s.cur_cb.get() + out, cw, s.ref_cb() + offset, stride, 8, cx & 1, cy & 1,
+    const ptrdiff_t out = ptrdiff_t{8 * row} * stride + 8 * col;
+    s.dsp->mc_block(s.cur_cb() + out, stride, s.ref_cb() + offset, stride, 8, cx & 1, cy & 1,
                     s.vop.rounding);
-    s.dsp->mc_block(s.cur_cr.get() + out, cw, s.ref_cr() + offset, stride, 8, cx & 1, cy & 1,
+    s.dsp->mc_block(s.cur_cr() + out, stride, s.ref_cr() + offset, stride, 8, cx & 1, cy & 1,
                     s.vop.rounding);
 }
 
@@ -74,7 +73,8 @@ void predict_chroma(DecoderState& s, int cx, int cy, int col, int row) {
 
 void predict_macroblock(DecoderState& s, int col, int row, const MacroblockVectors& mv,
                         bool four_vectors) {
-    uint8_t* luma = s.cur_y.get() + ptrdiff_t{16 * row} * s.width + 16 * col;
+    const ptrdiff_t ls = s.layout.luma_stride;
+    uint8_t* luma = s.cur_y() + 16 * row * ls + 16 * col;
     const int bx = 32 * col; // half-sample units
     const int by = 32 * row;
     int cvx, cvy;
@@ -87,7 +87,7 @@ void predict_macroblock(DecoderState& s, int col, int row, const MacroblockVecto
         for (int b = 0; b < 4; ++b) {
             const int ox = (b & 1) * 16;
             const int oy = (b >> 1) * 16;
-            uint8_t* dst = luma + ptrdiff_t{oy / 2} * s.width + ox / 2;
+            uint8_t* dst = luma + oy / 2 * ls + ox / 2;
             predict_luma(s, bx + ox + mv[1 + b].x, by + oy + mv[1 + b].y, 8, dst);
             sx += mv[1 + b].x;
             sy += mv[1 + b].y;
@@ -96,6 +96,15 @@ void predict_macroblock(DecoderState& s, int col, int row, const MacroblockVecto
         cvy = chroma_from_sum(sy);
     }
     predict_chroma(s, 16 * col + cvx, 16 * row + cvy, col, row);
+}
+
+void copy_macroblock(DecoderState& s, int col, int row) {
+    const ptrdiff_t ls = s.layout.luma_stride, cs = s.layout.chroma_stride;
+    const ptrdiff_t luma = 16 * row * ls + 16 * col;
+    const ptrdiff_t chroma = 8 * row * cs + 8 * col;
+    s.dsp->mc_block(s.cur_y() + luma, ls, s.ref_y() + luma, ls, 16, 0, 0, 0);
+    s.dsp->mc_block(s.cur_cb() + chroma, cs, s.ref_cb() + chroma, cs, 8, 0, 0, 0);
+    s.dsp->mc_block(s.cur_cr() + chroma, cs, s.ref_cr() + chroma, cs, 8, 0, 0, 0);
 }
 
 } // namespace kestrova::mpeg4

@@ -25,4 +25,8 @@ int chroma_from_sum(int s);
 void predict_macroblock(DecoderState& s, int col, int row, const MacroblockVectors& mv,
                         bool four_vectors);
 
+// Copies macroblock (col, row) unchanged from the reference (skipped
+// macroblocks).
+void copy_macroblock(DecoderState& s, int col, int row);
+
 } // namespace kestrova::mpeg4

@@ -79,10 +79,11 @@ struct FreeDeleter {
 template <typename T> using ZeroedArray = std::unique_ptr<T[], FreeDeleter>;
 
 struct DecoderState : DECODER {
-    // Current picture, unpadded (stride = width, chroma width / 2).
-    ZeroedArray<uint8_t> cur_y, cur_cb, cur_cr;
-    // Previous picture with replicated borders.
-    ZeroedArray<uint8_t> ref_y_store, ref_cb_store, ref_cr_store;
+    // Two bordered stores per plane: the picture being decoded and the
+    // previous one (the reference, its borders replicated). They swap roles
+    // after every decoded picture, so no picture is copied between them.
+    ZeroedArray<uint8_t> y_store[2], cb_store[2], cr_store[2];
+    int current = 0; // index of the store being decoded into
     ZeroedArray<MacroblockRecord> mbs;
     ZeroedArray<MacroblockVectors> mvs;
 
@@ -101,12 +102,21 @@ struct DecoderState : DECODER {
 
     alignas(32) int32_t coeffs[64];
 
-    uint8_t* ref_y() { return ref_y_store.get() + kLumaBorder * layout.luma_stride + kLumaBorder; }
-    uint8_t* ref_cb() {
-        return ref_cb_store.get() + kChromaBorder * layout.chroma_stride + kChromaBorder;
+    // First picture sample of each plane; lines are layout.luma_stride or
+    // layout.chroma_stride apart.
+    uint8_t* cur_y() { return luma_origin(y_store[current]); }
+    uint8_t* cur_cb() { return chroma_origin(cb_store[current]); }
+    uint8_t* cur_cr() { return chroma_origin(cr_store[current]); }
+    uint8_t* ref_y() { return luma_origin(y_store[current ^ 1]); }
+    uint8_t* ref_cb() { return chroma_origin(cb_store[current ^ 1]); }
+    uint8_t* ref_cr() { return chroma_origin(cr_store[current ^ 1]); }
+
+private:
+    uint8_t* luma_origin(const ZeroedArray<uint8_t>& a) const {
+        return a.get() + kLumaBorder * layout.luma_stride + kLumaBorder;
     }
-    uint8_t* ref_cr() {
-        return ref_cr_store.get() + kChromaBorder * layout.chroma_stride + kChromaBorder;
+    uint8_t* chroma_origin(const ZeroedArray<uint8_t>& a) const {
+        return a.get() + kChromaBorder * layout.chroma_stride + kChromaBorder;
     }
 };
 
