@@ -281,8 +281,15 @@ class Soak:
         for host in ("kestrova", "wardline"):
             rows = [s for s in self.samples if s[1] == host]
             if rows:
-                _, _, rss, th = rows[-1]
-                parts.append(f"{host} VmRSS {rss / 1024:.1f} MiB threads {th}")
+                t, _, rss, th = rows[-1]
+                text = f"{host} VmRSS {rss / 1024:.1f} MiB threads {th}"
+                a = self.args
+                base = (self.window_median(host, a.warmup, a.warmup + a.window)
+                        if t > a.warmup + a.window else None)
+                if base:
+                    text += (f" ({100.0 * (rss - base[0]) / base[0]:+.1f} % / "
+                             f"{100.0 * (th - base[1]) / base[1]:+.1f} % since warm-up)")
+                parts.append(text)
             else:
                 parts.append(f"{host} not running")
         k = self.relays["kestrova"].snapshot()
@@ -304,9 +311,10 @@ class Soak:
         targets = [h for h in self.relays if self.reaches(h, mode)]
         cut = {h: self.relays[h].cut_streams() for h in targets}
         t_on = now() - self.t0
+        kept = [f"{h} keeps its stream" for h in self.relays if h not in cut]
         self.log(f"FAULT {index + 1} {mode} on; streams cut: " +
                  (", ".join(f"{h} {n}" for h, n in cut.items()) or "none") +
-                 "; " + ", ".join(f"{h} keeps its stream" for h in self.relays if h not in cut))
+                 "".join("; " + k for k in kept))
         fault = {"index": index + 1, "mode": mode, "on": t_on, "cut": cut, "before": before}
         self.faults.append(fault)
         self.stop.wait(self.args.fault_hold)
@@ -406,7 +414,7 @@ class Soak:
                     self.milestone("after warm-up")
                     warm_logged = True
                 if t >= next_milestone:
-                    self.milestone(f"{int(next_milestone) // 60} min")
+                    self.milestone(f"{next_milestone / 60:g} min")
                     next_milestone += a.sample_every
             # No fault whose recovery window would run past the end of the run.
             if t >= next_fault and t + a.fault_hold + a.recover_window < end:
@@ -573,7 +581,7 @@ def main():
     ap.add_argument("--sample-interval", type=float, default=5, help="sampling period")
     ap.add_argument("--end-margin", type=float, default=5,
                     help="stop sampling this long before the hosts' end")
-    ap.add_argument("--exit-grace", type=float, default=120)
+    ap.add_argument("--exit-grace", type=float, default=300)
     ap.add_argument("--max-growth", type=float, default=5.0, help="percent")
     ap.add_argument("--size", default="320x240")
     ap.add_argument("--fps", type=int, default=15)
