@@ -122,12 +122,52 @@ bool decode_coefficients(BitReader& br, const VlcTables& t, bool intra, const ui
 }
 
 bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block) {
-    const int add = (qp & 1) ? 0 : 1;
-    return decode_run(br, t, false, kZigzagScan, 0, [=](int i, int level) {
-        // |level| <= 2048 and qp <= 31 keep this within 32 bits.
-        const int mag = qp * (2 * std::abs(level) + 1) - add;
-        block[i] = level == 0 ? 0 : std::clamp(level < 0 ? -mag : mag, -2048, 2047);
-    });
+    // |F| = 2 qp |L| + qp, less one for an even qp. Regular symbols have
+    // |L| <= 27, so with qp <= 31 they never reach the saturation limit.
+    const int32_t mul = 2 * qp;
+    const int32_t add = (qp & 1) ? qp : qp - 1;
+    const CoefEntry* lut = t.coef[0];
+    const uint8_t* data = br.data();
+    const size_t size = br.size();
+    size_t bitpos = br.bit_position();
+    int pos = 0;
+    for (;;) {
+        const uint32_t w = window_at(data, size, bitpos);
+        const CoefEntry e = lut[w >> (32 - kCoefBits)];
+        int last;
+        if (e.kind == CoefEntry::Regular) [[likely]] {
+            last = e.last;
+            pos += e.run;
+            bitpos += e.len + 1u;
+            const int32_t negative = -static_cast<int32_t>((w << e.len) >> 31);
+            const int32_t mag = e.level * mul + add;
+            if (pos > 63)
+                break;
+            block[kZigzagScan[pos]] = (mag ^ negative) - negative;
+        } else if (e.kind == CoefEntry::Escape) {
+            br.set_bit_position(bitpos + e.len);
+            int run, level;
+            if (!read_escape(br, t, 0, last, run, level))
+                return false;
+            bitpos = br.bit_position();
+            pos += run;
+            if (pos > 63)
+                break;
+            // |level| <= 2048 and qp <= 31 keep this within 32 bits.
+            const int32_t mag = (level < 0 ? -level : level) * mul + add;
+            block[kZigzagScan[pos]] =
+                level == 0 ? 0 : std::clamp(level < 0 ? -mag : mag, -2048, 2047);
+        } else {
+            break;
+        }
+        ++pos;
+        if (last) {
+            br.set_bit_position(bitpos);
+            return true;
+        }
+    }
+    br.set_bit_position(bitpos);
+    return false;
 }
 
 int read_dc_differential(BitReader& br, int size) {
