@@ -177,6 +177,7 @@ class Soak:
         self.t0 = None
         self.stop = threading.Event()
         self.procs = {}
+        self.stopped = {}  # host -> first fault after which its pictures never came back
 
     def log(self, text):
         stamp = time.strftime("%H:%M:%S")
@@ -340,7 +341,10 @@ class Soak:
             return True
         return host == "kestrova" and mode != "busy-503"
 
-    def why_stopped(self, host, mode):
+    def why_stopped(self, host, mode, index):
+        first = self.stopped.get(host)
+        if first is not None and first < index:
+            return f"stopped since fault {first}"
         if host == "kestrova" and mode == "busy-503":
             return "viewer stops on code 310 and shows the busy message (no restart by design)"
         if host == "wardline":
@@ -368,8 +372,9 @@ class Soak:
             if h in f["recovered_at"]:
                 words.append(f"{h} recovered after {f['recovered_at'][h] - f['off']:.1f}s")
             else:
-                why = self.why_stopped(h, f["mode"]) if h in f["cut"] else ""
+                why = self.why_stopped(h, f["mode"], f["index"]) if h in f["cut"] else ""
                 words.append(f"{h} NOT recovered" + (f" ({why})" if why else ""))
+                self.stopped.setdefault(h, f["index"])
         w_after = [v for t, v in self.indicator_lines if t > f["off"]]
         f["indicators_moved"] = len(set(w_after)) > 1
         words.append("wardline indicators " + ("moving" if f["indicators_moved"] else "frozen"))
@@ -515,7 +520,7 @@ class Soak:
         for f in self.faults:
             missing = [h for h in self.relays if h not in f["recovered_at"]]
             for h in missing:
-                why = self.why_stopped(h, f["mode"]) if h in f["cut"] else ""
+                why = self.why_stopped(h, f["mode"], f["index"]) if h in f["cut"] else ""
                 problems.append(f"fault {f['index']} {f['mode']}: no recovery in {h}" +
                                 (f" ({why})" if why else ""))
         for h, leak in leaks.items():
