@@ -30,8 +30,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 
 # The faults in the order they are injected; "malformed" alternates between the two ASF
-# record defects camsim offers.
+# record defects camsim offers. "relay-freeze" (not in the default turn) is the relay's own:
+# the host's stream goes silent without closing, which only the host's read time-out ends.
 FAULT_CYCLE = ["stall-after-headers", "close-mid-frame", "busy-503", "malformed", "auth-401"]
+RELAY_FREEZE = "relay-freeze"
 MALFORMED = ["bad-stream-number", "oversize-payload"]
 STREAM_PATHS = ("/img/video.asf", "/img/mjpeg.cgi")
 
@@ -87,6 +89,8 @@ class Relay:
                     break
                 if upstream:
                     self._note_request(conn, data)
+                elif conn.get("frozen"):
+                    continue  # swallowed: the host sees a live but silent connection
                 else:
                     self._note_answer(conn, data)
                 dst.sendall(data)
@@ -135,6 +139,15 @@ class Relay:
             victims = [c for c in self.conns if c["stream"]]
         for c in victims:
             self._close(c)
+        return len(victims)
+
+    def freeze_streams(self):
+        """Silences every open stream connection without closing it, as a network that
+        stops carrying packets does; only the host's own read time-out ends it."""
+        with self.lock:
+            victims = [c for c in self.conns if c["stream"]]
+            for c in victims:
+                c["frozen"] = True
         return len(victims)
 
     def snapshot(self):
@@ -303,17 +316,22 @@ class Soak:
     # ---- faults ----
 
     def inject(self, index):
-        name = FAULT_CYCLE[index % len(FAULT_CYCLE)]
+        cycle = self.args.faults
+        name = cycle[index % len(cycle)]
         mode = name
         if name == "malformed":
-            mode = MALFORMED[(index // len(FAULT_CYCLE)) % len(MALFORMED)]
+            mode = MALFORMED[(index // len(cycle)) % len(MALFORMED)]
         before = {h: r.snapshot() for h, r in self.relays.items()}
-        self.camsim_fault(mode)
         targets = [h for h in self.relays if self.reaches(h, mode)]
-        cut = {h: self.relays[h].cut_streams() for h in targets}
+        if mode == RELAY_FREEZE:
+            cut = {h: self.relays[h].freeze_streams() for h in targets}
+        else:
+            self.camsim_fault(mode)
+            cut = {h: self.relays[h].cut_streams() for h in targets}
         t_on = now() - self.t0
         kept = [f"{h} keeps its stream" for h in self.relays if h not in cut]
-        self.log(f"FAULT {index + 1} {mode} on; streams cut: " +
+        verb = "frozen" if mode == RELAY_FREEZE else "cut"
+        self.log(f"FAULT {index + 1} {mode} on; streams {verb}: " +
                  (", ".join(f"{h} {n}" for h, n in cut.items()) or "none") +
                  "".join("; " + k for k in kept))
         fault = {"index": index + 1, "mode": mode, "on": t_on, "cut": cut, "before": before}
@@ -572,6 +590,9 @@ def main():
     ap.add_argument("--out", default=None, help="log directory (default /tmp/soak-TIME)")
     ap.add_argument("--all-faults-all-hosts", action="store_true",
                     help="drop both hosts' streams on every fault (see README)")
+    ap.add_argument("--faults", default=",".join(FAULT_CYCLE),
+                    help="comma-separated turn of faults: camsim modes, 'malformed' and "
+                    f"'{RELAY_FREEZE}' (default: %(default)s)")
     ap.add_argument("--fault-every", type=float, default=30)
     ap.add_argument("--fault-hold", type=float, default=5, help="seconds a fault stays on")
     ap.add_argument("--recover-window", type=float, default=20,
@@ -591,6 +612,9 @@ def main():
     ap.add_argument("--size", default="320x240")
     ap.add_argument("--fps", type=int, default=15)
     a = ap.parse_args()
+    a.faults = [f for f in a.faults.split(",") if f]
+    if not a.faults:
+        ap.error("--faults is empty")
     if a.build is None:
         a.build = os.path.join(ROOT, "build-lsan" if a.lsan else "build-soak")
     if a.out is None:

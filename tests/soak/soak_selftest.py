@@ -40,6 +40,9 @@ class FakeCamera:
             request = c.recv(4096)
             if request.startswith(b"GET /img/video.asf"):
                 c.sendall(b"HTTP/1.1 200 OK\r\n\r\n" + STREAM_BODY)
+                if b"late" in request.split(b"\r\n")[0]:
+                    time.sleep(0.3)
+                    c.sendall(STREAM_BODY)
             elif request.startswith(b"GET /img/mjpeg.cgi"):
                 c.sendall(b"HTTP/1.1 503 Service Unavailable\r\n\r\nbusy")
             else:
@@ -108,6 +111,21 @@ class RelayTest(unittest.TestCase):
             page.recv(10)  # still open, nothing more to read
         self.assertEqual(self.relay.snapshot()["open_streams"], 0)
         self.assertEqual(self.relay.cut_streams(), 0)
+
+
+    def test_frozen_stream_stays_open_and_silent(self):
+        stream, first = fetch(self.relay.port, "/img/video.asf?late", len(STREAM_BODY) + 19)
+        self.open.append(stream)
+        self.assertEqual(self.relay.freeze_streams(), 1)
+        counted = self.relay.snapshot()["ok_stream_bytes"]
+        stream.settimeout(1.0)
+        with self.assertRaises(socket.timeout):
+            stream.recv(10)  # the camera's later bytes never arrive, nor does an end
+        self.assertEqual(self.relay.snapshot()["ok_stream_bytes"], counted)
+        # The host's reconnect goes through as normal.
+        again, got = fetch(self.relay.port, "/img/video.asf", len(STREAM_BODY) + 19)
+        self.open.append(again)
+        self.assertTrue(got.endswith(STREAM_BODY))
 
 
 class ProcStatusTest(unittest.TestCase):
