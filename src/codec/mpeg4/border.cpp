@@ -4,12 +4,15 @@
 
 namespace kestrova::mpeg4 {
 
-void extend_border(uint8_t* origin, int width, int height, ptrdiff_t stride, int border) {
-    for (int y = 0; y < height; ++y) {
+void extend_sides(uint8_t* origin, int width, int first, int end, ptrdiff_t stride, int border) {
+    for (int y = first; y < end; ++y) {
         uint8_t* line = origin + y * stride;
         std::memset(line - border, line[0], static_cast<size_t>(border));
         std::memset(line + width, line[width - 1], static_cast<size_t>(border));
     }
+}
+
+void extend_top_bottom(uint8_t* origin, int width, int height, ptrdiff_t stride, int border) {
     const size_t full = static_cast<size_t>(width + 2 * border);
     const uint8_t* top = origin - border;
     const uint8_t* bottom = origin + (height - 1) * stride - border;
@@ -17,6 +20,11 @@ void extend_border(uint8_t* origin, int width, int height, ptrdiff_t stride, int
         std::memcpy(origin - i * stride - border, top, full);
         std::memcpy(origin + (height - 1 + i) * stride - border, bottom, full);
     }
+}
+
+void extend_border(uint8_t* origin, int width, int height, ptrdiff_t stride, int border) {
+    extend_sides(origin, width, 0, height, stride, border);
+    extend_top_bottom(origin, width, height, stride, border);
 }
 
 void copy_with_border(const uint8_t* plane, int width, int height, uint8_t* origin,

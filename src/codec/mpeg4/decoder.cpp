@@ -7,6 +7,7 @@
 #include "codec/mpeg4/state.h"
 #include "codec/mpeg4/vlc_tables.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -68,6 +69,31 @@ void write_output(DecoderState& s, uint8_t* dst) {
     copy_plane(s.ref_cr(), cs, w / 2, h / 2, dst + luma + luma / 4);
 }
 
+} // namespace
+
+void finish_macroblock_row(DecoderState& s, int row) {
+    if (!s.rows_finished_early)
+        return;
+    const int w = s.width, h = s.height;
+    const ptrdiff_t ls = s.layout.luma_stride, cs = s.layout.chroma_stride;
+    const int y0 = 16 * row, y1 = std::min(16 * row + 16, h);
+    const int c0 = 8 * row, c1 = std::min(8 * row + 8, h / 2);
+    extend_sides(s.cur_y(), w, y0, y1, ls, kLumaBorder);
+    extend_sides(s.cur_cb(), w / 2, c0, c1, cs, kChromaBorder);
+    extend_sides(s.cur_cr(), w / 2, c0, c1, cs, kChromaBorder);
+    if (uint8_t* dst = s.row_output; dst && y1 > y0) {
+        const size_t luma = size_t(w) * h;
+        copy_plane(s.cur_y() + y0 * ls, ls, w, y1 - y0, dst + size_t(y0) * w);
+        if (c1 > c0) {
+            const size_t off = size_t(c0) * (w / 2);
+            copy_plane(s.cur_cb() + c0 * cs, cs, w / 2, c1 - c0, dst + luma + off);
+            copy_plane(s.cur_cr() + c0 * cs, cs, w / 2, c1 - c0, dst + luma + luma / 4 + off);
+        }
+    }
+}
+
+namespace {
+
 bool decode_picture(DecoderState& s, uint8_t* dst) {
     if (scan_headers(s) != ScanResult::Vop)
         return false;
@@ -79,20 +105,33 @@ bool decode_picture(DecoderState& s, uint8_t* dst) {
     const bool decoded =
         s.vop.coded && (s.vop.type == PictureType::I || s.vop.type == PictureType::P);
     if (decoded) {
+        // Without deblocking a finished row is final: give it its borders
+        // and (plain output) copy it out while it is still in the cache. A
+        // picture that fails later may then have written part of dst.
+        s.rows_finished_early = !s.deblocking;
+        s.row_output = s.rows_finished_early && !s.doubling ? dst : nullptr;
         const bool ok =
             s.vop.type == PictureType::I ? decode_intra_picture(s) : decode_inter_picture(s);
         if (!ok || s.br.overrun())
             return false;
         consume_stuffing(s.br);
-        if (s.deblocking) {
+        const int w = s.width, h = s.height;
+        const ptrdiff_t ls = s.layout.luma_stride, cs = s.layout.chroma_stride;
+        if (s.rows_finished_early) {
+            extend_top_bottom(s.cur_y(), w, h, ls, kLumaBorder);
+            extend_top_bottom(s.cur_cb(), w / 2, h / 2, cs, kChromaBorder);
+            extend_top_bottom(s.cur_cr(), w / 2, h / 2, cs, kChromaBorder);
+        } else {
             const int qp =
                 next_filter_strength(s.filter_strength, s.vop.type == PictureType::I, s.vop.quant);
-            deblock_luma(s.cur_y(), s.layout.luma_stride, s.width, s.height, qp);
+            deblock_luma(s.cur_y(), ls, w, h, qp);
+            extend_border(s.cur_y(), w, h, ls, kLumaBorder);
+            extend_border(s.cur_cb(), w / 2, h / 2, cs, kChromaBorder);
+            extend_border(s.cur_cr(), w / 2, h / 2, cs, kChromaBorder);
         }
-        extend_border(s.cur_y(), s.width, s.height, s.layout.luma_stride, kLumaBorder);
-        extend_border(s.cur_cb(), s.width / 2, s.height / 2, s.layout.chroma_stride, kChromaBorder);
-        extend_border(s.cur_cr(), s.width / 2, s.height / 2, s.layout.chroma_stride, kChromaBorder);
         s.current ^= 1; // the new picture becomes the reference
+        if (s.row_output)
+            return true;
     } else {
         consume_stuffing(s.br);
     }

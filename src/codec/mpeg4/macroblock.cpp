@@ -110,6 +110,8 @@ bool decode_intra_picture(DecoderState& s) {
             return false;
         if (s.br.overrun())
             return false;
+        if (col == mb_cols - 1)
+            finish_macroblock_row(s, row);
     }
     return true;
 }
@@ -169,10 +171,15 @@ bool decode_inter_picture(DecoderState& s) {
     const int total = s.layout.mb_cols * s.layout.mb_rows;
     const int zeros = resync_marker_zeros(s.vop);
     s.packet_start = 0;
-    for (int index = 0; index < total; ++index) {
+    const int mb_cols = s.layout.mb_cols;
+    for (int index = 0, col = 0, row = 0; index < total; ++index) {
         if (!next_packet(s, index, zeros, qp) || !decode_inter_macroblock(s, t, index, qp) ||
             s.br.overrun())
             return false;
+        if (++col == mb_cols) {
+            finish_macroblock_row(s, row++);
+            col = 0;
+        }
     }
     return true;
 }

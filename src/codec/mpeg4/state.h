@@ -98,7 +98,13 @@ struct DecoderState : DECODER {
     int packet_start = 0;
 
     int64_t output_capacity = -1; // < 0: unlimited
-    int32_t filter_strength = 0;  // running deblocking strength
+
+    // Set while a picture is decoded without deblocking: each finished
+    // macroblock row gets its side borders at once and, when row_output is
+    // set, is copied to the caller's buffer while it is still in the cache.
+    bool rows_finished_early = false;
+    uint8_t* row_output = nullptr;
+    int32_t filter_strength = 0; // running deblocking strength
 
     alignas(32) int32_t coeffs[64];
 
@@ -122,5 +128,8 @@ private:
 
 // Recomputes the layout values from width and height.
 void derive_layout(DecoderState& s);
+
+// Called after the last macroblock of each row (see rows_finished_early).
+void finish_macroblock_row(DecoderState& s, int row);
 
 } // namespace kestrova::mpeg4
