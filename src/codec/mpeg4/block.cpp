@@ -68,14 +68,14 @@ template <typename Place>
 inline bool decode_run(BitReader& br, const VlcTables& t, bool intra, const uint8_t* scan,
                        int start, Place place) {
     const int ti = intra ? 1 : 0;
-    const CoefEntry* lut = t.coef[ti];
+    const CoefTable& lut = t.coef[ti];
     const uint8_t* data = br.data();
     const size_t size = br.size();
     size_t bitpos = br.bit_position();
     int pos = start;
     for (;;) {
         const uint32_t w = window_at(data, size, bitpos);
-        const CoefEntry e = lut[w >> (32 - kCoefBits)];
+        const CoefEntry e = lut.lookup(w);
         int last, run, level;
         if (e.kind == CoefEntry::Regular) {
             last = e.last;
@@ -126,14 +126,14 @@ bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block
     // |L| <= 27, so with qp <= 31 they never reach the saturation limit.
     const int32_t mul = 2 * qp;
     const int32_t add = (qp & 1) ? qp : qp - 1;
-    const CoefEntry* lut = t.coef[0];
+    const CoefTable& lut = t.coef[0];
     const uint8_t* data = br.data();
     const size_t size = br.size();
     size_t bitpos = br.bit_position();
     int pos = 0;
     for (;;) {
         const uint32_t w = window_at(data, size, bitpos);
-        const CoefEntry e = lut[w >> (32 - kCoefBits)];
+        const CoefEntry e = lut.lookup(w);
         int last;
         if (e.kind == CoefEntry::Regular) [[likely]] {
             last = e.last;

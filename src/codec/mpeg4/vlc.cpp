@@ -64,22 +64,35 @@ VlcTables make_tables() {
             rm = std::max<int8_t>(rm, static_cast<int8_t>(c.run));
         }
     }
-    for (int intra = 0; intra < 2; ++intra) {
+    for (int intra = 0; intra < 2 && ok; ++intra) {
         const VlcTable& table = t.tcoef[intra];
         ok &= table.max_len() == kCoefBits;
-        for (uint32_t bits = 0; ok && bits < (1u << kCoefBits); ++bits) {
+        auto entry = [&](uint32_t bits) {
             const VlcTable::Entry e = table.entry(bits);
-            CoefEntry& c = t.coef[intra][bits];
+            CoefEntry c;
             c.len = e.len;
-            if (e.symbol < 0) {
-                c.kind = CoefEntry::Invalid;
-            } else if (e.symbol == kTcoefEscape) {
+            if (e.symbol == kTcoefEscape) {
                 c.kind = CoefEntry::Escape;
-            } else {
+            } else if (e.symbol >= 0) {
                 const auto& info = t.tcoef_info[intra][e.symbol];
                 c = {static_cast<int16_t>(info.level), info.run, info.last, e.len,
                      CoefEntry::Regular};
             }
+            return c;
+        };
+        CoefTable& out = t.coef[intra];
+        int used = 0;
+        for (uint32_t prefix = 0; ok && prefix < 256; ++prefix) {
+            const VlcTable::Entry e = table.entry(prefix << 4);
+            if (e.symbol >= 0 && e.len <= 8) {
+                out.first[prefix] = entry(prefix << 4);
+                continue;
+            }
+            out.first[prefix].kind = CoefEntry::Second;
+            out.first[prefix].level = static_cast<int16_t>(used);
+            for (uint32_t low = 0; low < 16; ++low)
+                out.second[used + low] = entry((prefix << 4) | low);
+            used += 16;
         }
     }
     t.valid = ok;

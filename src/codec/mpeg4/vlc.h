@@ -40,16 +40,30 @@ private:
     int max_len_ = 0;
 };
 
-// One look-up for coefficient codes: the next kCoefBits bits give the whole
-// regular symbol.
+// Coefficient codes (at most kCoefBits = 12 bits) in two small look-ups, so
+// they stay in the first-level cache: the next 8 bits give a short code's
+// whole symbol, or a 16-entry second table for the 4 bits after them.
 inline constexpr int kCoefBits = 12;
 struct CoefEntry {
-    enum Kind : uint8_t { Regular, Escape, Invalid };
-    int16_t level = 0; // magnitude; the sign bit follows the code
+    enum Kind : uint8_t { Regular, Escape, Invalid, Second };
+    int16_t level = 0; // magnitude (the sign bit follows the code); Second: table offset
     uint8_t run = 0;
     uint8_t last = 0;
-    uint8_t len = 0;
+    uint8_t len = 0; // whole code length
     Kind kind = Invalid;
+};
+
+struct CoefTable {
+    CoefEntry first[256];
+    CoefEntry second[256 * 16];
+
+    // The entry for a code at the top of w (MSB first).
+    CoefEntry lookup(uint32_t w) const {
+        const CoefEntry e = first[w >> 24];
+        if (e.kind != CoefEntry::Second) [[likely]]
+            return e;
+        return second[e.level + ((w >> 20) & 15)];
+    }
 };
 
 struct VlcTables {
@@ -63,8 +77,8 @@ struct VlcTables {
     struct {
         uint8_t last, run, level;
     } tcoef_info[2][kTcoefSymbols];
-    CoefEntry coef[2][1 << kCoefBits]; // [intra][next 12 bits]
-    bool valid = true;                 // every table built without a clash
+    CoefTable coef[2]; // [0] inter, [1] intra
+    bool valid = true; // every table built without a clash
 };
 
 // The tables, built once on first use (thread-safe).
