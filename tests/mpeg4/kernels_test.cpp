@@ -98,10 +98,16 @@ TEST(IdctKernels, Avx2MatchesReference) {
     std::uniform_int_distribution<int> coeff(-2048, 2047);
     for (int i = 0; i < 20000; ++i) {
         Block b{};
-        const int kind = i % 4;
+        const int kind = i % 5;
         const int n = kind == 0 ? 1 + int(rng() % 4) : kind == 1 ? 64 : 8;
         for (int j = 0; j < n; ++j) {
-            const int pos = kind == 2 ? j : kind == 3 ? 8 * j : int(rng() % 64);
+            int pos = int(rng() % 64);
+            if (kind == 2)
+                pos = j; // first row
+            else if (kind == 3)
+                pos = 8 * j; // first column
+            else if (kind == 4)
+                pos = 8 * int(rng() % 4) + int(rng() % 4); // top-left quarter
             const int scale = 1 << (rng() % 12);
             b[pos] = coeff(rng) * scale / 2048;
         }

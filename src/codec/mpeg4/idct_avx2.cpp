@@ -55,9 +55,12 @@ KESTROVA_AVX2 inline void transpose(Block& b) {
 }
 
 // One pass over eight lines at once: b.v[i] holds input i of every line and
-// receives output i.
-template <bool Column> KESTROVA_AVX2 inline void pass(Block& b) {
-    const __m256i* x = b.v;
+// receives output i. Half: inputs 4..7 are known to be zero, which lets the
+// compiler drop their products (the sums are the same).
+template <bool Column, bool Half> KESTROVA_AVX2 inline void pass(Block& b) {
+    __m256i x[8];
+    for (int i = 0; i < 8; ++i)
+        x[i] = Half && i >= 4 ? _mm256_setzero_si256() : b.v[i];
     const __m256i t1 = _mm256_add_epi32(mul(x[7], 100), mul(x[1], 502));
     const __m256i t2 = _mm256_add_epi32(mul(x[5], 284), mul(x[3], 426));
     const __m256i t3 = _mm256_sub_epi32(mul(x[5], 426), mul(x[3], 284));
@@ -96,40 +99,64 @@ template <bool Column> KESTROVA_AVX2 inline void pass(Block& b) {
 
 enum class Shape { Zero, DcOnly, Exact, Heavy };
 
-KESTROVA_AVX2 inline Shape classify(const int32_t* coeffs, Block& b) {
+// Which halves of the exact transform's inputs are zero.
+struct Sparsity {
+    bool left_columns = false; // columns 4..7 are zero
+    bool top_rows = false;     // rows 4..7 are zero
+};
+
+KESTROVA_AVX2 inline Shape classify(const int32_t* coeffs, Block& b, Sparsity& sp) {
     __m256i sum = _mm256_setzero_si256();
     __m256i peak = _mm256_setzero_si256();
-    __m256i ac = _mm256_setzero_si256();
+    __m256i top = _mm256_setzero_si256();    // rows 1..3
+    __m256i bottom = _mm256_setzero_si256(); // rows 4..7
     for (int r = 0; r < 8; ++r) {
         b.v[r] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs + 8 * r));
         const __m256i a = _mm256_abs_epi32(b.v[r]);
         sum = _mm256_add_epi32(sum, a);
         peak = _mm256_max_epu32(peak, a); // |INT32_MIN| counts as 2^31
-        if (r > 0)
-            ac = _mm256_or_si256(ac, b.v[r]);
+        if (r >= 4)
+            bottom = _mm256_or_si256(bottom, b.v[r]);
+        else if (r >= 1)
+            top = _mm256_or_si256(top, b.v[r]);
     }
-    ac = _mm256_or_si256(ac, _mm256_blend_epi32(b.v[0], _mm256_setzero_si256(), 1));
     // A single value above the limit already makes the block heavy; below it
     // the eight-row lane sums cannot overflow.
-    const __m256i over = _mm256_cmpgt_epi32(
-        _mm256_min_epu32(peak, _mm256_set1_epi32(kMaxExactL1 + 1)), _mm256_set1_epi32(kMaxExactL1));
+    const __m256i limit = _mm256_set1_epi32(kMaxExactL1);
+    const __m256i over =
+        _mm256_cmpgt_epi32(_mm256_min_epu32(peak, _mm256_set1_epi32(kMaxExactL1 + 1)), limit);
     if (!_mm256_testz_si256(over, over))
         return Shape::Heavy;
+    const __m256i ac = _mm256_or_si256(_mm256_or_si256(top, bottom),
+                                       _mm256_blend_epi32(b.v[0], _mm256_setzero_si256(), 1));
     if (_mm256_testz_si256(ac, ac))
         return coeffs[0] == 0 ? Shape::Zero : Shape::DcOnly;
     __m128i s = _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
     s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0x4e));
     s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0xb1));
-    return _mm_cvtsi128_si32(s) <= kMaxExactL1 ? Shape::Exact : Shape::Heavy;
+    if (_mm_cvtsi128_si32(s) > kMaxExactL1)
+        return Shape::Heavy;
+    const __m256i right = _mm256_setr_epi32(0, 0, 0, 0, -1, -1, -1, -1);
+    sp.left_columns = _mm256_testz_si256(_mm256_or_si256(ac, b.v[0]), right) != 0;
+    sp.top_rows = _mm256_testz_si256(bottom, bottom) != 0;
+    return Shape::Exact;
 }
 
 // Runs both passes; b.v[i] receives row i of the result before the final
 // rounding shift, as 16-bit values packed two rows per vector in rows[i/2].
-KESTROVA_AVX2 inline void transform(Block& b, __m256i rows[4]) {
+KESTROVA_AVX2 inline void transform(Block& b, const Sparsity& sp, __m256i rows[4]) {
     transpose(b);
-    pass<false>(b);
+    // After the transpose b.v[i] holds column i: zero columns 4..7 make the
+    // row pass's inputs 4..7 zero, and zero rows 4..7 the column pass's.
+    if (sp.left_columns)
+        pass<false, true>(b);
+    else
+        pass<false, false>(b);
     transpose(b);
-    pass<true>(b);
+    if (sp.top_rows)
+        pass<true, true>(b);
+    else
+        pass<true, false>(b);
     const __m256i half = _mm256_set1_epi32(1 << 19);
     for (int i = 0; i < 8; ++i)
         b.v[i] = _mm256_srai_epi32(_mm256_add_epi32(b.v[i], half), 20);
@@ -169,8 +196,9 @@ KESTROVA_AVX2 inline __m256i load_rows(const uint8_t* src, ptrdiff_t stride) {
 // False for blocks the 32-bit transform cannot take exactly.
 KESTROVA_AVX2 inline bool block_rows(const int32_t* coeffs, __m256i rows[4], bool& zero) {
     Block b;
+    Sparsity sp;
     zero = false;
-    switch (classify(coeffs, b)) {
+    switch (classify(coeffs, b, sp)) {
     case Shape::Zero:
         zero = true;
         dc_rows(0, rows);
@@ -179,7 +207,7 @@ KESTROVA_AVX2 inline bool block_rows(const int32_t* coeffs, __m256i rows[4], boo
         dc_rows(coeffs[0], rows);
         return true;
     case Shape::Exact:
-        transform(b, rows);
+        transform(b, sp, rows);
         return true;
     case Shape::Heavy:
         break;

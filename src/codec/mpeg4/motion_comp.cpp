@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace kestrova::mpeg4 {
 
@@ -98,13 +99,24 @@ void predict_macroblock(DecoderState& s, int col, int row, const MacroblockVecto
     predict_chroma(s, 16 * col + cvx, 16 * row + cvy, col, row);
 }
 
+namespace {
+
+// Fixed-size row copies compile to single vector moves.
+template <size_t Width, int Rows>
+inline void copy_rows(uint8_t* dst, const uint8_t* src, ptrdiff_t stride) {
+    for (int y = 0; y < Rows; ++y, dst += stride, src += stride)
+        std::memcpy(dst, src, Width);
+}
+
+} // namespace
+
 void copy_macroblock(DecoderState& s, int col, int row) {
     const ptrdiff_t ls = s.layout.luma_stride, cs = s.layout.chroma_stride;
     const ptrdiff_t luma = 16 * row * ls + 16 * col;
     const ptrdiff_t chroma = 8 * row * cs + 8 * col;
-    s.dsp->mc_block(s.cur_y() + luma, ls, s.ref_y() + luma, ls, 16, 0, 0, 0);
-    s.dsp->mc_block(s.cur_cb() + chroma, cs, s.ref_cb() + chroma, cs, 8, 0, 0, 0);
-    s.dsp->mc_block(s.cur_cr() + chroma, cs, s.ref_cr() + chroma, cs, 8, 0, 0, 0);
+    copy_rows<16, 16>(s.cur_y() + luma, s.ref_y() + luma, ls);
+    copy_rows<8, 8>(s.cur_cb() + chroma, s.ref_cb() + chroma, cs);
+    copy_rows<8, 8>(s.cur_cr() + chroma, s.ref_cr() + chroma, cs);
 }
 
 } // namespace kestrova::mpeg4
