@@ -1,6 +1,7 @@
 #include "motion/motion_control.h"
 
 #include "motion/auth_prompt.h"
+#include "motion/motion_engine.h"
 #include "motion/motion_window.h"
 
 namespace kestrova::motion {
@@ -15,6 +16,35 @@ COrloMotionDetectCtrl::~COrloMotionDetectCtrl() = default;
 void COrloMotionDetectCtrl::SetDialogHost(MotionDialogHost* host) {
     host_ = host;
     window_->SetDialogHost(host);
+}
+
+QString COrloMotionDetectCtrl::MessageText() const {
+    return window_->MessageText();
+}
+
+AreaSet COrloMotionDetectCtrl::Areas() const {
+    return window_->Areas();
+}
+
+ViewArea COrloMotionDetectCtrl::View() const {
+    return window_->View();
+}
+
+bool COrloMotionDetectCtrl::SetAreaTitle(int index, const std::string& title) {
+    return window_->SetMotionTitle(index, title);
+}
+
+void COrloMotionDetectCtrl::ConfirmView() {
+    window_->OnOk();
+}
+
+void COrloMotionDetectCtrl::CancelView() {
+    window_->OnCancel();
+}
+
+uint64_t COrloMotionDetectCtrl::PicturesDrawn() const {
+    // The engine is one process-wide set: this counts the module's pictures.
+    return MotionEngine::Instance().PicturesDrawn();
 }
 
 void COrloMotionDetectCtrl::SetTimings(const MotionTimings& timings) {

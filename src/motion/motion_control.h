@@ -1,6 +1,7 @@
 #pragma once
 
 #include "motion/motion_host.h"
+#include "motion/motion_host_interface.h"
 
 #include <QString>
 #include <QWidget>
@@ -11,9 +12,11 @@ class CMotionWindow;
 
 // The motion configuration control as a page scripts it. Its invokable methods are listed
 // in the order of the automation interface (ids 1 to 10; AboutBox last). Every method but
-// AboutBox forwards to the one CMotionWindow, which covers the control.
-class COrloMotionDetectCtrl : public QWidget {
+// AboutBox forwards to the one CMotionWindow, which covers the control. Hosts that load
+// the control from its module use MotionHostInterface for the rest.
+class COrloMotionDetectCtrl : public QWidget, public MotionHostInterface {
     Q_OBJECT
+    Q_INTERFACES(kestrova::motion::MotionHostInterface)
 public:
     explicit COrloMotionDetectCtrl(QWidget* parent = nullptr);
     ~COrloMotionDetectCtrl() override;
@@ -35,8 +38,17 @@ public:
     void CreateControlWindow();
 
     CMotionWindow& Window() { return *window_; }
-    void SetDialogHost(MotionDialogHost* host);
     void SetTimings(const MotionTimings& timings);
+
+    // MotionHostInterface.
+    void SetDialogHost(MotionDialogHost* host) override;
+    QString MessageText() const override;
+    AreaSet Areas() const override;
+    ViewArea View() const override;
+    bool SetAreaTitle(int index, const std::string& title) override;
+    void ConfirmView() override;
+    void CancelView() override;
+    uint64_t PicturesDrawn() const override;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,10 +1,12 @@
 #include "viewer/player_control.h"
 
 #include "hosting/dispatch.h"
+#include "stream/mpeg4_display.h"
 #include "viewer/about_dialog.h"
 #include "viewer/camera_answer.h"
 #include "viewer/dialog_host.h"
 #include "viewer/kestrova_dispatch.h"
+#include "viewer/message_box.h"
 #include "viewer/video_window.h"
 
 #include <QDesktopServices>
@@ -18,6 +20,7 @@ COrloPlayerSetaCtrl::COrloPlayerSetaCtrl(QWidget* parent)
     window_->setGeometry(0, 0, CVideoWindow::kWidth, CVideoWindow::kHeight);
     resize(CVideoWindow::kWidth, CVideoWindow::kHeight);
     opener_ = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
+    connect(window_, &CVideoWindow::pictureDrawn, this, &COrloPlayerSetaCtrl::pictureDrawn);
 }
 
 COrloPlayerSetaCtrl::~COrloPlayerSetaCtrl() = default;
@@ -25,6 +28,30 @@ COrloPlayerSetaCtrl::~COrloPlayerSetaCtrl() = default;
 void COrloPlayerSetaCtrl::SetDialogHost(DialogHost* host) {
     host_ = host;
     window_->SetDialogHost(host);
+}
+
+void COrloPlayerSetaCtrl::SetSoundDevice(std::shared_ptr<audio::SoundDevice> device) {
+    window_->SetSoundDevice(std::move(device));
+}
+
+void COrloPlayerSetaCtrl::SetMessageObserver(std::function<void(int id)> observer) {
+    viewer::SetMessageObserver(std::move(observer));
+}
+
+bool COrloPlayerSetaCtrl::SourceReady() const {
+    return window_->SourceReady();
+}
+
+PlayerStatistics COrloPlayerSetaCtrl::Statistics() const {
+    PlayerStatistics s;
+    s.picturesMpeg4 = window_->PicturesDrawn(true);
+    s.picturesJpeg = window_->PicturesDrawn(false);
+    s.decodedMpeg4 = window_->Mpeg4Display().DecodedPictures();
+    s.droppedMpeg4 = window_->Mpeg4Display().DroppedFrames();
+    s.width = window_->StreamWidth();
+    s.height = window_->StreamHeight();
+    s.endedCodes = window_->EndedCodes();
+    return s;
 }
 
 void COrloPlayerSetaCtrl::StartPlay(int bRecord, const QString& sRecordFilename) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/player_host_interface.h"
+
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -14,8 +16,11 @@ class DialogHost;
 
 // The viewer control a page scripts. Every method except OpenSettingPage and AboutBox
 // forwards to the one CVideoWindow child; all are invokable by name and by dispatch id.
-class COrloPlayerSetaCtrl : public QWidget {
+// Hosts that load the control from its module use PlayerHostInterface and the
+// pictureDrawn signal (connected by name) for the rest.
+class COrloPlayerSetaCtrl : public QWidget, public PlayerHostInterface {
     Q_OBJECT
+    Q_INTERFACES(kestrova::viewer::PlayerHostInterface)
 public:
     explicit COrloPlayerSetaCtrl(QWidget* parent = nullptr);
     ~COrloPlayerSetaCtrl() override;
@@ -48,11 +53,23 @@ public:
                 QString* error = nullptr);
 
     CVideoWindow& Window() { return *window_; }
-    void SetDialogHost(DialogHost* host);
+
+    // PlayerHostInterface.
+    void SetDialogHost(DialogHost* host) override;
+    DialogHost* CurrentDialogHost() const override { return host_; }
+    void SetSoundDevice(std::shared_ptr<audio::SoundDevice> device) override;
+    void SetMessageObserver(std::function<void(int id)> observer) override;
+    bool SourceReady() const override;
+    PlayerStatistics Statistics() const override;
+
     // The URL OpenSettingPage last handed to the browser (empty when none was opened).
     const QString& LastOpenedUrl() const { return lastOpened_; }
     // Replaces the browser start, for hosts without a desktop and for tests.
     void SetUrlOpener(std::function<bool(const QString&)> opener) { opener_ = std::move(opener); }
+
+signals:
+    // A picture was drawn (on the control's thread).
+    void pictureDrawn();
 
 private:
     CVideoWindow* window_;

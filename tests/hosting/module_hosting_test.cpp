@@ -3,7 +3,9 @@
 // unregister.
 #include "hosting/control_loader.h"
 #include "hosting/registration.h"
+#include "motion/motion_host_interface.h"
 #include "platform/settings_store.h"
+#include "viewer/player_host_interface.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -129,6 +131,77 @@ TEST_F(ModuleHosting, MotionControlAnswersThroughItsDispatchTable) {
     EXPECT_TRUE(why.contains("must be a short")) << why.toStdString();
     EXPECT_FALSE(d.Invoke(owned.get(), "GetMotionTitle", {QStringLiteral("1")}, nullptr, &why));
     EXPECT_EQ(module->Unregister(), kOk);
+}
+
+// Dialog answers implemented here and called from inside the modules.
+struct CountingViewerHost : viewer::DialogHost {
+    void Message(int, const std::string&) override {}
+    std::optional<Login> AuthAnswer(int) override { return std::nullopt; }
+    std::optional<SaveAnswer> SnapshotAnswer(const std::string&) override { return std::nullopt; }
+    void About() override { ++abouts; }
+    int abouts = 0;
+};
+struct CountingMotionHost : motion::MotionDialogHost {
+    std::optional<motion::Credentials> AuthAnswer() override { return std::nullopt; }
+    void About() override { ++abouts; }
+    int abouts = 0;
+};
+
+TEST_F(ModuleHosting, ControlsOfferTheirHostInterfacesAcrossTheModuleBoundary) {
+    ControlLoader loader(store_);
+    std::string error;
+    for (const ModuleCase& m : {kViewer, kMotion}) {
+        LoadedModule* module = loader.Module(m.path, &error);
+        ASSERT_NE(module, nullptr) << error;
+        ASSERT_EQ(module->Register(), kOk);
+    }
+    auto viewerMade = loader.Create(kViewer.control, nullptr, &error);
+    ASSERT_TRUE(viewerMade) << error;
+    std::unique_ptr<QObject> viewerObject(viewerMade->object);
+    auto motionMade = loader.Create(kMotion.control, nullptr, &error);
+    ASSERT_TRUE(motionMade) << error;
+    std::unique_ptr<QObject> motionObject(motionMade->object);
+
+    auto* player = qobject_cast<viewer::PlayerHostInterface*>(viewerObject.get());
+    auto* motion = qobject_cast<motion::MotionHostInterface*>(motionObject.get());
+    ASSERT_NE(player, nullptr);
+    ASSERT_NE(motion, nullptr);
+    EXPECT_EQ(qobject_cast<motion::MotionHostInterface*>(viewerObject.get()), nullptr);
+    EXPECT_EQ(qobject_cast<viewer::PlayerHostInterface*>(motionObject.get()), nullptr);
+
+    // The viewer: state read through the interface, this program's dialog host called from
+    // the module, and the picture signal reachable by name.
+    EXPECT_FALSE(player->SourceReady());
+    const viewer::PlayerStatistics none = player->Statistics();
+    EXPECT_EQ(none.picturesMpeg4 + none.picturesJpeg + none.decodedMpeg4, 0u);
+    EXPECT_TRUE(none.endedCodes.empty());
+    CountingViewerHost viewerHost;
+    player->SetDialogHost(&viewerHost);
+    EXPECT_EQ(player->CurrentDialogHost(), &viewerHost);
+    ASSERT_TRUE(viewerMade->dispatch.Invoke(viewerObject.get(), "AboutBox", {}));
+    EXPECT_EQ(viewerHost.abouts, 1);
+    QObject receiver;
+    EXPECT_TRUE(QObject::connect(viewerObject.get(), SIGNAL(pictureDrawn()), &receiver,
+                                 SIGNAL(destroyed())));
+    EXPECT_FALSE(QObject::connect(motionObject.get(), SIGNAL(pictureDrawn()), &receiver,
+                                  SIGNAL(destroyed())));
+
+    // The motion control: titles edited through the interface are what the page reads,
+    // refused titles change nothing.
+    CountingMotionHost motionHost;
+    motion->SetDialogHost(&motionHost);
+    ASSERT_TRUE(motionMade->dispatch.Invoke(motionObject.get(), "AboutBox", {}));
+    EXPECT_EQ(motionHost.abouts, 1);
+    EXPECT_TRUE(motion->SetAreaTitle(2, "Gate"));
+    EXPECT_FALSE(motion->SetAreaTitle(3, "two\nlines"));
+    EXPECT_FALSE(motion->SetAreaTitle(4, "no such area"));
+    EXPECT_EQ(motion->Areas().areas[2].title, "Gate");
+    EXPECT_EQ(motion->Areas().areas[3].title, "Area 4");
+    QVariant title;
+    ASSERT_TRUE(motionMade->dispatch.Invoke(motionObject.get(), "GetMotionTitle", {2}, &title));
+    EXPECT_EQ(title.toString(), QStringLiteral("Gate"));
+    EXPECT_FALSE(motion->Areas().loaded);
+    EXPECT_TRUE(motion->MessageText().isEmpty());
 }
 
 TEST_F(ModuleHosting, ClassFactoryRefusesUnknownClassesAndInterfaces) {
