@@ -1,19 +1,27 @@
 #include "host_run.h"
 
-#include "audio/audio_player.h"
 #include "audio/null_sound_device.h"
+#include "hosting/hosted_control.h"
 #include "sim/camera_simulator.h"
-#include "stream/mpeg4_display.h"
-#include "viewer/message_box.h"
-#include "viewer/player_control.h"
-#include "viewer/save_target.h"
-#include "viewer/video_window.h"
+#include "viewer/player_host_interface.h"
 
+#include <QFileInfo>
 #include <QTimer>
+#include <QWidget>
 #include <cstdio>
 #include <sstream>
 
 namespace kestrova::app {
+
+namespace {
+
+// The save dialog's filter a host path asks for: JPEG for ".jpg" or ".jpeg" (any case).
+bool PathWantsJpeg(const std::string& path) {
+    const QString suffix = QFileInfo(QString::fromStdString(path)).suffix().toLower();
+    return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg");
+}
+
+} // namespace
 
 void OptionAnswers::Message(int id, const std::string& text) {
     messages.push_back(id);
@@ -31,22 +39,34 @@ OptionAnswers::SnapshotAnswer(const std::string& defaultName) {
     if (options_.snapshot.empty())
         return std::nullopt;
     saved.push_back(options_.snapshot);
-    return SaveAnswer{options_.snapshot, viewer::PathWantsJpeg(options_.snapshot)};
+    return SaveAnswer{options_.snapshot, PathWantsJpeg(options_.snapshot)};
 }
 
-HostRun::HostRun(HostOptions options, viewer::COrloPlayerSetaCtrl& control)
-    : options_(std::move(options)), control_(control), answers_(options_) {
-    control_.SetDialogHost(options_.headless ? &answers_ : nullptr);
+HostRun::HostRun(HostOptions options, hosting::HostedControl& control)
+    : options_(std::move(options)), control_(control),
+      player_(*control.As<viewer::PlayerHostInterface>()), answers_(options_) {
+    player_.SetDialogHost(options_.headless ? &answers_ : nullptr);
     if (!options_.audioWav.empty()) {
         audio::NullSoundDevice::Options o;
         o.wavPath = options_.audioWav;
         wav_ = std::make_shared<audio::NullSoundDevice>(o);
-        control_.Window().SetSoundDevice(wav_);
+        player_.SetSoundDevice(wav_);
     }
-    connect(&control_.Window(), &viewer::CVideoWindow::pictureDrawn, this, &HostRun::OnPicture);
+    // By name: the module's signal is not this program's copy of it.
+    connect(control_.Object(), SIGNAL(pictureDrawn()), this, SLOT(OnPicture()));
 }
 
-HostRun::~HostRun() = default;
+HostRun::~HostRun() {
+    player_.SetMessageObserver({}); // it refers to this run
+}
+
+QVariant HostRun::Call(const char* method, const QVariantList& args) {
+    QString error;
+    QVariant result = control_.Call(method, args, &error);
+    if (!error.isEmpty())
+        errors_.push_back(std::string(method) + " was refused: " + error.toStdString());
+    return result;
+}
 
 bool HostRun::StartCamera(sim::CameraSimulator*& out, bool jpeg, std::string& error) {
     sim::SimOptions o;
@@ -74,24 +94,24 @@ bool HostRun::Play(bool mpeg, std::string& error) {
         url_ = options_.url;
     }
     const std::size_t before = answers_.messages.size();
-    control_.SetSource(QString::fromStdString(url_), mpeg ? "mpeg" : "jpeg",
-                       QString::fromStdString(options_.panTilt),
-                       QString::fromStdString(options_.rate),
-                       QString::fromStdString(CredentialString(options_)));
-    if (!control_.Window().SourceReady()) {
+    Call("SetSource",
+         {QString::fromStdString(url_), QString::fromLatin1(mpeg ? "mpeg" : "jpeg"),
+          QString::fromStdString(options_.panTilt), QString::fromStdString(options_.rate),
+          QString::fromStdString(CredentialString(options_))});
+    if (!player_.SourceReady()) {
         error = "the camera at " + url_ + " refused the login or did not answer";
         if (answers_.messages.size() > before)
             error += " (message " + std::to_string(answers_.messages.back()) + ")";
         return false;
     }
-    control_.AudioVolume(options_.volume);
+    Call("AudioVolume", {options_.volume});
     const bool record = mpeg && !options_.record.empty();
-    control_.StartPlay(record ? 1 : 0, QString::fromStdString(record ? options_.record : ""));
+    Call("StartPlay", {record ? 1 : 0, QString::fromStdString(record ? options_.record : "")});
     return true;
 }
 
 bool HostRun::Start(std::string& error) {
-    viewer::SetMessageObserver([this](int id) {
+    player_.SetMessageObserver([this](int id) {
         if (!options_.headless)
             answers_.messages.push_back(id);
     });
@@ -105,7 +125,7 @@ bool HostRun::Start(std::string& error) {
 }
 
 void HostRun::SwitchToJpeg() {
-    control_.StopPlay();
+    Call("StopPlay");
     camera_.reset();
     switched_ = true;
     std::string error;
@@ -121,22 +141,23 @@ void HostRun::OnPicture() {
     snapshotTaken_ = true;
     // Outside the paint hand-off: SnapShot waits for the display thread.
     QTimer::singleShot(0, this, [this] {
-        viewer::DialogHost* before = control_.Window().Host();
-        control_.SetDialogHost(&answers_);
-        control_.SnapShot();
-        control_.SetDialogHost(before);
+        viewer::DialogHost* before = player_.CurrentDialogHost();
+        player_.SetDialogHost(&answers_);
+        Call("SnapShot");
+        player_.SetDialogHost(before);
     });
 }
 
 int HostRun::Finish() {
-    control_.StopPlay();
+    Call("StopPlay");
     if (!options_.screenshot.empty()) {
-        if (!control_.grab().save(QString::fromStdString(options_.screenshot), "PNG"))
+        QWidget* widget = control_.Widget();
+        if (!widget || !widget->grab().save(QString::fromStdString(options_.screenshot), "PNG"))
             errors_.push_back("could not write the screenshot " + options_.screenshot);
     }
-    viewer::SetMessageObserver({});
-    viewer::CVideoWindow& w = control_.Window();
-    if (w.PicturesDrawn(true) + w.PicturesDrawn(false) == 0)
+    player_.SetMessageObserver({});
+    const viewer::PlayerStatistics s = player_.Statistics();
+    if (s.picturesMpeg4 + s.picturesJpeg == 0)
         errors_.push_back("no picture was drawn from " + url_);
     if (!options_.snapshot.empty() && answers_.saved.empty())
         errors_.push_back("no snapshot was taken");
@@ -146,20 +167,20 @@ int HostRun::Finish() {
 }
 
 std::string HostRun::StatsJson() const {
-    viewer::CVideoWindow& w = control_.Window();
+    const viewer::PlayerStatistics s = player_.Statistics();
     std::ostringstream o;
-    const uint64_t mpeg = w.PicturesDrawn(true);
-    const uint64_t jpeg = w.PicturesDrawn(false);
-    int failures = static_cast<int>(w.Mpeg4Display().DroppedFrames());
-    for (int code : w.EndedCodes())
+    const uint64_t mpeg = s.picturesMpeg4;
+    const uint64_t jpeg = s.picturesJpeg;
+    int failures = static_cast<int>(s.droppedMpeg4);
+    for (int code : s.endedCodes)
         if (code == 430)
             ++failures; // a Motion-JPEG frame that did not decode ends its path with 430
-    o << "{\"frames_decoded\":{\"mpeg4\":" << w.Mpeg4Display().DecodedPictures()
-      << ",\"jpeg\":" << jpeg << "},\"frames_drawn\":{\"mpeg4\":" << mpeg << ",\"jpeg\":" << jpeg
-      << "},\"decode_failures\":" << failures << ",\"width\":" << w.StreamWidth()
-      << ",\"height\":" << w.StreamHeight()
-      << ",\"audio_ms\":" << (wav_ ? wav_->BytesPlayed() / 16 : 0) << ",\"stream_ended\":[";
-    const auto codes = w.EndedCodes();
+    o << "{\"frames_decoded\":{\"mpeg4\":" << s.decodedMpeg4 << ",\"jpeg\":" << jpeg
+      << "},\"frames_drawn\":{\"mpeg4\":" << mpeg << ",\"jpeg\":" << jpeg
+      << "},\"decode_failures\":" << failures << ",\"width\":" << s.width
+      << ",\"height\":" << s.height << ",\"audio_ms\":" << (wav_ ? wav_->BytesPlayed() / 16 : 0)
+      << ",\"stream_ended\":[";
+    const auto& codes = s.endedCodes;
     for (std::size_t i = 0; i < codes.size(); ++i)
         o << (i ? "," : "") << codes[i];
     o << "],\"messages\":[";

@@ -4,6 +4,7 @@
 #include "viewer/dialog_host.h"
 
 #include <QObject>
+#include <QVariant>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,8 +15,11 @@ class NullSoundDevice;
 namespace kestrova::sim {
 class CameraSimulator;
 }
+namespace kestrova::hosting {
+class HostedControl;
+}
 namespace kestrova::viewer {
-class COrloPlayerSetaCtrl;
+class PlayerHostInterface;
 }
 
 namespace kestrova::app {
@@ -39,11 +43,13 @@ private:
 };
 
 // One run of the host: the built-in camera (when no URL is given), the control, the
-// play, the automatic snapshot, and the report at the end.
+// play, the automatic snapshot, and the report at the end. The control comes from its
+// module: methods go through its dispatch table, the rest through PlayerHostInterface.
 class HostRun : public QObject {
     Q_OBJECT
 public:
-    HostRun(HostOptions options, viewer::COrloPlayerSetaCtrl& control);
+    // `control` must offer PlayerHostInterface.
+    HostRun(HostOptions options, hosting::HostedControl& control);
     ~HostRun() override;
 
     // Starts the camera and the play; false (and `error`) when the play cannot start.
@@ -57,14 +63,20 @@ public:
 signals:
     void finished(int status);
 
+private slots:
+    // Connected by name to the control's pictureDrawn().
+    void OnPicture();
+
 private:
     bool StartCamera(sim::CameraSimulator*& out, bool jpeg, std::string& error);
     bool Play(bool mpeg, std::string& error);
-    void OnPicture();
     void SwitchToJpeg();
+    // Calls an automation method; a refused call is kept as an error of the run.
+    QVariant Call(const char* method, const QVariantList& args = {});
 
     HostOptions options_;
-    viewer::COrloPlayerSetaCtrl& control_;
+    hosting::HostedControl& control_;
+    viewer::PlayerHostInterface& player_;
     OptionAnswers answers_;
     std::unique_ptr<sim::CameraSimulator> camera_;
     std::shared_ptr<audio::NullSoundDevice> wav_;

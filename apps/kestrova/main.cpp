@@ -2,13 +2,13 @@
 // against a camera URL or a built-in simulated camera.
 #include "host_options.h"
 #include "host_run.h"
+#include "hosting/hosted_control.h"
 #include "page_window.h"
-#include "platform/settings_store.h"
-#include "viewer/player_control.h"
-#include "viewer/video_window.h"
+#include "viewer/player_host_interface.h"
 
 #include <QApplication>
 #include <QTimer>
+#include <QWidget>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -48,28 +48,39 @@ int main(int argc, char** argv) {
     if (options->headless && options->seconds < 0)
         options->seconds = 5;
 
-    // What the module does when it loads: the browser-wide connection limits.
-    platform::SettingsStore store;
-    platform::WriteConnectionLimits(store);
+    // The program ships the viewer module: register it, as its set-up would, and make the
+    // control from its ProgID like a page does.
+    const std::string modulePath =
+        hosting::FindShippedModule("libkestrova.so", {".", "../lib", KESTROVA_MODULE_DIR}, &error);
+    if (modulePath.empty() || !hosting::RegisterModule(modulePath, &error)) {
+        std::fprintf(stderr, "kestrova: %s\n", error.c_str());
+        return 1;
+    }
+    auto hosted = hosting::HostedControl::Create("KESTROVA.KestrovaCtrl.1", nullptr, &error);
+    if (!hosted) {
+        std::fprintf(stderr, "kestrova: %s\n", error.c_str());
+        return 1;
+    }
+    auto* player = hosted->As<viewer::PlayerHostInterface>();
+    if (!player || !hosted->Widget()) {
+        std::fprintf(stderr, "kestrova: %s does not make a viewer control this program can host\n",
+                     hosted->ModulePath().c_str());
+        return 1;
+    }
 
     std::unique_ptr<app::PageWindow> page;
-    std::unique_ptr<viewer::COrloPlayerSetaCtrl> bare;
-    viewer::COrloPlayerSetaCtrl* control;
     if (options->headless) {
-        bare = std::make_unique<viewer::COrloPlayerSetaCtrl>();
-        control = bare.get();
-        control->show();
+        hosted->Widget()->show();
     } else {
-        page = std::make_unique<app::PageWindow>();
-        control = &page->Control();
+        page = std::make_unique<app::PageWindow>(*hosted);
         page->show();
     }
 #ifdef KESTROVA_HAVE_QT_SOUND
     if (!options->headless && options->audioWav.empty())
-        control->Window().SetSoundDevice(std::make_shared<audio::QtSoundDevice>());
+        player->SetSoundDevice(std::make_shared<audio::QtSoundDevice>());
 #endif
 
-    app::HostRun run(*options, *control);
+    app::HostRun run(*options, *hosted);
     if (!run.Start(error)) {
         std::fprintf(stderr, "kestrova: %s\n", error.c_str());
         if (options->stats)

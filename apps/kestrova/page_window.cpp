@@ -1,6 +1,6 @@
 #include "page_window.h"
 
-#include "viewer/player_control.h"
+#include "hosting/hosted_control.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -11,10 +11,11 @@
 
 namespace kestrova::app {
 
-PageWindow::PageWindow(QWidget* parent) : QWidget(parent) {
+PageWindow::PageWindow(hosting::HostedControl& control, QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Kestrova"));
-    control_ = new viewer::COrloPlayerSetaCtrl(this);
-    control_->setFixedSize(640, 480);
+    QWidget* widget = control.Widget();
+    widget->setParent(this);
+    widget->setFixedSize(640, 480);
     auto* buttons = new QVBoxLayout;
     auto add = [&](const char* text, auto slot) {
         auto* b = new QPushButton(QString::fromLatin1(text), this);
@@ -22,24 +23,24 @@ PageWindow::PageWindow(QWidget* parent) : QWidget(parent) {
         buttons->addWidget(b);
         return b;
     };
-    viewer::COrloPlayerSetaCtrl* c = control_;
-    add("Play", [c] { c->StartPlay(0, QString()); });
-    add("Stop", [c] { c->StopPlay(); });
-    add("Snapshot", [c] { c->SnapShot(); });
-    add("Zoom 2X", [c] { c->VideoZoom(); });
-    add("Flip", [c] { c->VideoFlip(); });
-    add("Mirror", [c] { c->VideoMirror(); });
-    add("Restore", [c] { c->RestoreVideo(); });
+    hosting::HostedControl* c = &control;
+    add("Play", [c] { c->Call("StartPlay", {0, QString()}); });
+    add("Stop", [c] { c->Call("StopPlay"); });
+    add("Snapshot", [c] { c->Call("SnapShot"); });
+    add("Zoom 2X", [c] { c->Call("VideoZoom"); });
+    add("Flip", [c] { c->Call("VideoFlip"); });
+    add("Mirror", [c] { c->Call("VideoMirror"); });
+    add("Restore", [c] { c->Call("RestoreVideo"); });
     QPushButton* pt = add("Pan/tilt by click", [] {});
     pt->setCheckable(true);
-    connect(pt, &QPushButton::toggled, this, [c](bool on) { c->DirectPT(on ? 1 : 0); });
-    add("Sound on", [c] { c->SetPlayAudio(); });
-    add("Sound off", [c] { c->StopPlayAudio(); });
+    connect(pt, &QPushButton::toggled, this, [c](bool on) { c->Call("DirectPT", {on ? 1 : 0}); });
+    add("Sound on", [c] { c->Call("SetPlayAudio"); });
+    add("Sound off", [c] { c->Call("StopPlayAudio"); });
     buttons->addWidget(new QLabel(QStringLiteral("Volume"), this));
     auto* volume = new QSlider(Qt::Horizontal, this);
     volume->setRange(0, 9);
     volume->setValue(9);
-    connect(volume, &QSlider::valueChanged, this, [c](int v) { c->AudioVolume(v); });
+    connect(volume, &QSlider::valueChanged, this, [c](int v) { c->Call("AudioVolume", {v}); });
     buttons->addWidget(volume);
     buttons->addWidget(new QLabel(QStringLiteral("View size"), this));
     auto* size = new QComboBox(this);
@@ -47,12 +48,12 @@ PageWindow::PageWindow(QWidget* parent) : QWidget(parent) {
         {QStringLiteral("320x240"), QStringLiteral("640x480"), QStringLiteral("160x120")});
     connect(size, &QComboBox::currentTextChanged, this, [c](const QString& text) {
         const QStringList wh = text.split('x');
-        c->SetViewSize(wh[0].toInt(), wh[1].toInt());
+        c->Call("SetViewSize", {wh[0].toInt(), wh[1].toInt()});
     });
     buttons->addWidget(size);
     buttons->addStretch();
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(control_, 0, Qt::AlignTop);
+    layout->addWidget(widget, 0, Qt::AlignTop);
     layout->addLayout(buttons);
 }
 

@@ -2,21 +2,19 @@
 
 #include <QWidget>
 
-namespace kestrova::viewer {
-class COrloPlayerSetaCtrl;
+namespace kestrova::hosting {
+class HostedControl;
 }
 
 namespace kestrova::app {
 
-// The page around the control: the control on the left and the page's buttons beside it.
+// The page around the control: the control on the left and the page's buttons beside it,
+// which call the control's automation methods by name, as the camera's page does.
 class PageWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit PageWindow(QWidget* parent = nullptr);
-    viewer::COrloPlayerSetaCtrl& Control() { return *control_; }
-
-private:
-    viewer::COrloPlayerSetaCtrl* control_;
+    // Takes the control's widget in as its child.
+    explicit PageWindow(hosting::HostedControl& control, QWidget* parent = nullptr);
 };
 
 } // namespace kestrova::app

@@ -1,7 +1,7 @@
 #include "wardline_page.h"
 
-#include "motion/motion_control.h"
-#include "motion/motion_window.h"
+#include "hosting/hosted_control.h"
+#include "motion/motion_host_interface.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -16,12 +16,14 @@
 
 namespace kestrova::wardline {
 
-CPageWindow::CPageWindow(int mode, QWidget* parent)
-    : QWidget(parent), control_(new motion::COrloMotionDetectCtrl(this)) {
+CPageWindow::CPageWindow(int mode, hosting::HostedControl& control, QWidget* parent)
+    : QWidget(parent), control_(control) {
     setWindowTitle("Motion detection");
-    control_->setFixedSize(motion::CMotionWindow::kWidth, motion::CMotionWindow::kHeight);
+    QWidget* widget = control_.Widget();
+    widget->setParent(this);
+    widget->setFixedSize(widget->size()); // the control sizes itself to its window
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(control_);
+    layout->addWidget(widget);
     auto* side = new QVBoxLayout;
     layout->addLayout(side);
     if (mode != 2) {
@@ -32,7 +34,6 @@ CPageWindow::CPageWindow(int mode, QWidget* parent)
         grid->addWidget(new QLabel("Title"), 0, 3);
         grid->addWidget(new QLabel("Motion"), 0, 4);
         for (int n = 0; n < 4; ++n) {
-            const short idx = static_cast<short>(n);
             grid->addWidget(new QLabel(QString::number(n + 1)), n + 1, 0);
             enable_[n] = new QCheckBox;
             threshold_[n] = new QSpinBox;
@@ -46,18 +47,20 @@ CPageWindow::CPageWindow(int mode, QWidget* parent)
             grid->addWidget(threshold_[n], n + 1, 2);
             grid->addWidget(title_[n], n + 1, 3);
             grid->addWidget(indicator_[n], n + 1, 4);
-            connect(enable_[n], &QCheckBox::toggled, this,
-                    [this, idx](bool on) { control_->MotionEnable(idx, on ? 1 : 0); });
-            connect(threshold_[n], &QSpinBox::valueChanged, this, [this, idx](int v) {
-                control_->SetMotionThrehold(idx, static_cast<short>(v));
+            connect(enable_[n], &QCheckBox::toggled, this, [this, n](bool on) {
+                control_.Call("MotionEnable", {n, on ? 1 : 0});
             });
-            connect(title_[n], &QLineEdit::editingFinished, this,
-                    [this, idx, n] { control_->SetMotionTitle(idx, title_[n]->text()); });
+            connect(threshold_[n], &QSpinBox::valueChanged, this, [this, n](int v) {
+                control_.Call("SetMotionThrehold", {n, v});
+            });
+            connect(title_[n], &QLineEdit::editingFinished, this, [this, n] {
+                control_.Call("SetMotionTitle", {n, title_[n]->text()});
+            });
         }
         side->addLayout(grid);
         auto* apply = new QPushButton("Apply");
         connect(apply, &QPushButton::clicked, this, [this] {
-            control_->MotionApply();
+            control_.Call("MotionApply");
             Refresh();
         });
         side->addWidget(apply);
@@ -66,8 +69,9 @@ CPageWindow::CPageWindow(int mode, QWidget* parent)
     } else {
         auto* ok = new QPushButton("OK");
         auto* cancel = new QPushButton("Cancel");
-        connect(ok, &QPushButton::clicked, this, [this] { control_->Window().OnOk(); });
-        connect(cancel, &QPushButton::clicked, this, [this] { control_->Window().OnCancel(); });
+        auto* motion = control_.As<motion::MotionHostInterface>();
+        connect(ok, &QPushButton::clicked, this, [motion] { motion->ConfirmView(); });
+        connect(cancel, &QPushButton::clicked, this, [motion] { motion->CancelView(); });
         side->addWidget(ok);
         side->addWidget(cancel);
     }
@@ -76,28 +80,30 @@ CPageWindow::CPageWindow(int mode, QWidget* parent)
 
 CPageWindow::~CPageWindow() = default;
 
+long CPageWindow::Get(const char* method, int area) const {
+    return static_cast<long>(control_.Call(method, {area}).toLongLong());
+}
+
 void CPageWindow::Refresh() {
     for (int n = 0; n < 4; ++n) {
         if (!enable_[n])
             continue;
-        const short idx = static_cast<short>(n);
         const QSignalBlocker b1(enable_[n]), b2(threshold_[n]), b3(title_[n]);
-        enable_[n]->setChecked(control_->GetMotionEnable(idx) > 0);
-        threshold_[n]->setValue(static_cast<int>(control_->GetMotionThrehold(idx)));
-        title_[n]->setText(control_->GetMotionTitle(idx));
+        enable_[n]->setChecked(Get("GetMotionEnable", n) > 0);
+        threshold_[n]->setValue(static_cast<int>(Get("GetMotionThrehold", n)));
+        title_[n]->setText(control_.Call("GetMotionTitle", {n}).toString());
     }
 }
 
 void CPageWindow::Poll() {
     for (int n = 0; n < 4; ++n)
         if (indicator_[n])
-            indicator_[n]->setValue(
-                static_cast<int>(control_->GetMotionIndicator(static_cast<short>(n))));
+            indicator_[n]->setValue(static_cast<int>(Get("GetMotionIndicator", n)));
 }
 
 void CPageWindow::closeEvent(QCloseEvent* event) {
     poll_.stop();
-    control_->StopPlay();
+    control_.Call("StopPlay");
     QWidget::closeEvent(event);
 }
 

@@ -9,21 +9,25 @@ class QLineEdit;
 class QProgressBar;
 class QSpinBox;
 
+namespace kestrova::hosting {
+class HostedControl;
+}
 namespace kestrova::motion {
-class COrloMotionDetectCtrl;
+class MotionHostInterface;
 }
 
 namespace kestrova::wardline {
 
 // The camera's motion page around the control: per area an enable box, a threshold, a
 // title and a live indicator bar polled every 200 ms; Apply; in view mode OK and Cancel.
+// The control's methods are called by name through its dispatch table.
 class CPageWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit CPageWindow(int mode, QWidget* parent = nullptr);
+    // Takes the control's widget in as its child; `control` must offer MotionHostInterface.
+    CPageWindow(int mode, hosting::HostedControl& control, QWidget* parent = nullptr);
     ~CPageWindow() override;
 
-    motion::COrloMotionDetectCtrl& Control() { return *control_; }
     // Takes the control's values into the page's fields.
     void Refresh();
 
@@ -33,7 +37,9 @@ protected:
 private:
     void Poll();
 
-    motion::COrloMotionDetectCtrl* control_;
+    long Get(const char* method, int area) const;
+
+    hosting::HostedControl& control_;
     std::array<QCheckBox*, 4> enable_{};
     std::array<QSpinBox*, 4> threshold_{};
     std::array<QLineEdit*, 4> title_{};

@@ -1,8 +1,7 @@
 #include "wardline_run.h"
 
-#include "motion/motion_control.h"
-#include "motion/motion_engine.h"
-#include "motion/motion_window.h"
+#include "hosting/hosted_control.h"
+#include "motion/motion_host_interface.h"
 #include "sim/camera_simulator.h"
 #include "wardline_page.h"
 
@@ -52,15 +51,25 @@ void Wait(int ms) {
     }
 }
 
-void ApplyEdits(motion::COrloMotionDetectCtrl& control, const WardlineOptions& o) {
+// Calls a method by name; a refused call is printed.
+QVariant Call(const hosting::HostedControl& control, const char* method,
+              const QVariantList& args = {}) {
+    QString error;
+    QVariant result = control.Call(method, args, &error);
+    if (!error.isEmpty())
+        std::fprintf(stderr, "wardline: %s\n", error.toStdString().c_str());
+    return result;
+}
+
+void ApplyEdits(const hosting::HostedControl& control, motion::MotionHostInterface& motion,
+                const WardlineOptions& o) {
     using Kind = WardlineOptions::Edit::Kind;
     for (const auto& e : o.edits) {
-        const auto area = static_cast<short>(e.area);
         if (e.kind == Kind::Enable)
-            control.MotionEnable(area, static_cast<short>(e.value));
+            Call(control, "MotionEnable", {e.area, e.value});
         else if (e.kind == Kind::Threshold)
-            control.SetMotionThrehold(area, static_cast<short>(e.value));
-        else if (!control.Window().SetMotionTitle(e.area, e.text))
+            Call(control, "SetMotionThrehold", {e.area, e.value});
+        else if (!motion.SetAreaTitle(e.area, e.text))
             std::fprintf(stderr, "wardline: title of area %d refused (line break or too long)\n",
                          e.area + 1);
     }
@@ -68,10 +77,10 @@ void ApplyEdits(motion::COrloMotionDetectCtrl& control, const WardlineOptions& o
 
 } // namespace
 
-std::string SetupJson(const motion::CMotionWindow& w, int mode) {
+std::string SetupJson(const motion::MotionHostInterface& w, int mode) {
     std::ostringstream o;
-    const auto& set = w.Areas();
-    const auto& v = w.View();
+    const motion::AreaSet set = w.Areas();
+    const motion::ViewArea v = w.View();
     o << "{\"mode\":" << JsonText(mode == 2 ? "view" : "area")
       << ",\"message\":" << JsonText(w.MessageText().toStdString())
       << ",\"loaded\":" << (set.loaded ? "true" : "false") << ",\"resolution\":" << set.resolution
@@ -107,42 +116,59 @@ int RunWardline(const WardlineOptions& o) {
         std::fprintf(stderr, "wardline: built-in camera at %s\n", base.c_str());
     }
 
+    // The program ships the motion module: register it, as its set-up would, and make the
+    // control from its ProgID like a page does. The dialog host outlives the control.
     CancellingHost host;
+    std::string error;
+    const std::string modulePath =
+        hosting::FindShippedModule("libwardline.so", {".", "../lib", WARDLINE_MODULE_DIR}, &error);
+    if (modulePath.empty() || !hosting::RegisterModule(modulePath, &error)) {
+        std::fprintf(stderr, "wardline: %s\n", error.c_str());
+        return 1;
+    }
+    auto hosted = hosting::HostedControl::Create("WARDLINE.WardlineCtrl.1", nullptr, &error);
+    if (!hosted) {
+        std::fprintf(stderr, "wardline: %s\n", error.c_str());
+        return 1;
+    }
+    auto* motion = hosted->As<motion::MotionHostInterface>();
+    QWidget* control = hosted->Widget();
+    if (!motion || !control) {
+        std::fprintf(stderr, "wardline: %s does not make a motion control this program can host\n",
+                     hosted->ModulePath().c_str());
+        return 1;
+    }
+
     std::unique_ptr<CPageWindow> page;
-    std::unique_ptr<motion::COrloMotionDetectCtrl> bare;
-    motion::COrloMotionDetectCtrl* control = nullptr;
     if (o.headless) {
-        bare = std::make_unique<motion::COrloMotionDetectCtrl>();
-        bare->SetDialogHost(&host);
-        control = bare.get();
+        motion->SetDialogHost(&host);
         control->show();
     } else {
-        page = std::make_unique<CPageWindow>(o.mode);
-        control = &page->Control();
+        page = std::make_unique<CPageWindow>(o.mode, *hosted);
         page->show();
     }
-    motion::CMotionWindow& window = control->Window();
-    const bool accepted = control->SetSource(
-        QString::fromStdString(base), QString::fromStdString(o.frameType),
-        static_cast<short>(o.mode), QString::fromStdString(WardlineCredentials(o)));
-    const QString message = window.MessageText();
+    const bool accepted = Call(*hosted, "SetSource",
+                               {QString::fromStdString(base), QString::fromStdString(o.frameType),
+                                o.mode, QString::fromStdString(WardlineCredentials(o))})
+                              .toBool();
+    const QString message = motion->MessageText();
     if (!accepted || !message.isEmpty())
         std::fprintf(stderr, "wardline: %s\n",
                      message.isEmpty() ? "source refused" : message.toStdString().c_str());
     const bool readOk =
-        accepted && (o.mode == 2 ? window.View().resolution == 3 : window.Areas().loaded);
+        accepted && (o.mode == 2 ? motion->View().resolution == 3 : motion->Areas().loaded);
     if (o.dump)
-        std::printf("%s\n", SetupJson(window, o.mode).c_str());
-    ApplyEdits(*control, o);
+        std::printf("%s\n", SetupJson(*motion, o.mode).c_str());
+    ApplyEdits(*hosted, *motion, o);
     if (page)
         page->Refresh();
     if (o.apply && readOk) {
         if (o.mode == 2)
-            window.OnOk();
+            motion->ConfirmView();
         else
-            control->MotionApply();
-        if (!window.MessageText().isEmpty())
-            std::fprintf(stderr, "wardline: %s\n", window.MessageText().toStdString().c_str());
+            Call(*hosted, "MotionApply");
+        if (!motion->MessageText().isEmpty())
+            std::fprintf(stderr, "wardline: %s\n", motion->MessageText().toStdString().c_str());
     }
     if (o.watchSeconds > 0) {
         const int ticks = static_cast<int>(o.watchSeconds * 5);
@@ -151,30 +177,28 @@ int RunWardline(const WardlineOptions& o) {
         for (int t = 0; t < ticks; ++t) {
             Wait(200);
             std::printf("%lld", static_cast<long long>(clock.elapsed()));
-            for (short n = 0; n < motion::kAreaCount; ++n)
-                std::printf(" %ld", control->GetMotionIndicator(n));
+            for (int n = 0; n < motion::kAreaCount; ++n)
+                std::printf(" %lld", Call(*hosted, "GetMotionIndicator", {n}).toLongLong());
             std::printf("\n");
             std::fflush(stdout);
         }
     }
     if (!o.screenshot.empty()) {
         // Let the first picture arrive (up to 3 s).
-        for (int t = 0; t < 30 && o.mode != 2 && readOk &&
-                        motion::MotionEngine::Instance().PicturesDrawn() == 0;
-             ++t)
+        for (int t = 0; t < 30 && o.mode != 2 && readOk && motion->PicturesDrawn() == 0; ++t)
             Wait(100);
         Wait(100);
         QWidget* target = page ? static_cast<QWidget*>(page.get()) : control;
         if (!target->grab().save(QString::fromStdString(o.screenshot))) {
             std::fprintf(stderr, "wardline: cannot write %s\n", o.screenshot.c_str());
-            control->StopPlay();
+            Call(*hosted, "StopPlay");
             return 1;
         }
     }
     int code = readOk ? 0 : 2;
     if (!o.headless)
         code = QApplication::exec();
-    control->StopPlay();
+    Call(*hosted, "StopPlay");
     return code;
 }
 

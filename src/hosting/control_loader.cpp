@@ -30,7 +30,9 @@ template <typename Fn> bool Resolve(void* handle, const char* name, Fn& out, std
 } // namespace
 
 std::unique_ptr<LoadedModule> LoadedModule::Open(const std::string& path, std::string* error) {
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Never unmapped: Qt keeps pointers into a module that made widgets (meta-objects,
+    // types), so hosts keep their modules for the life of the process.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
         if (error)
             *error = "cannot load " + path + ": " + dlerror();
@@ -54,8 +56,8 @@ std::unique_ptr<LoadedModule> LoadedModule::Open(const std::string& path, std::s
 }
 
 LoadedModule::~LoadedModule() {
-    // A module whose objects are still alive stays mapped; its code runs them.
-    if (handle_ && (!canUnload_ || canUnload_() == kOk))
+    // Drops this reference only; the module was opened never to be unmapped.
+    if (handle_)
         dlclose(handle_);
 }
 

@@ -12,8 +12,8 @@
 
 namespace kestrova::hosting {
 
-// A module loaded by a host, with its entry points. Unloaded on destruction only when the
-// module says no object of it is alive.
+// A module loaded by a host, with its entry points. It stays mapped for the life of the
+// process once loaded (Qt keeps pointers into it); destruction only drops the reference.
 class LoadedModule {
 public:
     static std::unique_ptr<LoadedModule> Open(const std::string& path, std::string* error);
