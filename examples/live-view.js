@@ -1,6 +1,8 @@
 // Live view: point the viewer at the camera, play, zoom, take a snapshot, and report
 // what was drawn. Run with:
 //   kestrova-page --set camera=http://CAMERA/ examples/live-view.js
+// Headless, the page saves the snapshot under the viewer's default name (in the folder of
+// --save-dir DIR when given) and prints where.
 var camera = page.params.camera || "http://127.0.0.1/";
 var auth = page.params.auth || "Basic YWRtaW46YWRtaW4="; // admin:admin
 var frameType = page.params.frameType || "mpeg";

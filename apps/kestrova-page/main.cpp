@@ -55,12 +55,17 @@ int main(int argc, char** argv) {
     const bool headless = options->headless || noDisplay;
     if (headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!options->saveDir.isEmpty() && !QFileInfo(options->saveDir).isDir()) {
+        std::fprintf(stderr, "kestrova-page: --save-dir %s is not a folder\n",
+                     qPrintable(options->saveDir));
+        return 2;
+    }
     QApplication app(argc, argv);
     for (const QString& module : options->register_)
         if (!RegisterModule(module))
             return 3;
 
-    PageHost host(options->params, headless);
+    PageHost host(options->params, headless, options->saveDir);
     QObject::connect(&host, &PageHost::finished, &app, [](int code) { QApplication::exit(code); });
     const bool untimed = options->seconds < 0;
     if (headless && untimed)

@@ -1,5 +1,8 @@
 #include "page_host.h"
 
+#include "motion/motion_host_interface.h"
+#include "viewer/player_host_interface.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
@@ -46,8 +49,9 @@ constexpr char kPrelude[] = R"JS(
 
 } // namespace
 
-PageHost::PageHost(QVariantMap params, bool headless, QObject* parent)
-    : QObject(parent), window_(std::make_unique<QWidget>()) {
+PageHost::PageHost(QVariantMap params, bool headless, QString saveDir, QObject* parent)
+    : QObject(parent), headless_(headless), viewerAnswers_(std::move(saveDir)),
+      window_(std::make_unique<QWidget>()) {
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
     layout_ = new QVBoxLayout(window_.get());
     layout_->setContentsMargins(0, 0, 0, 0);
@@ -58,7 +62,8 @@ PageHost::PageHost(QVariantMap params, bool headless, QObject* parent)
     for (auto it = params.cbegin(); it != params.cend(); ++it)
         pageParams.setProperty(it.key(), it.value().toString());
     if (headless) {
-        // Nobody can answer a modal dialog offscreen: report it and dismiss it.
+        // The controls' own dialogs are answered through their host interfaces; any other
+        // modal dialog cannot be answered offscreen: report it and dismiss it.
         auto* closer = new QTimer(this);
         connect(closer, &QTimer::timeout, this, &PageHost::CloseModalDialogs);
         closer->start(100);
@@ -125,6 +130,12 @@ QJSValue PageHost::create(const QString& progId) {
     if (!created) {
         engine_.throwError(QStringLiteral("page.create: %1").arg(QString::fromStdString(why)));
         return {};
+    }
+    if (headless_) {
+        if (auto* viewer = qobject_cast<viewer::PlayerHostInterface*>(created->object))
+            viewer->SetDialogHost(&viewerAnswers_);
+        if (auto* motion = qobject_cast<motion::MotionHostInterface*>(created->object))
+            motion->SetDialogHost(&motionAnswers_);
     }
     if (auto* widget = qobject_cast<QWidget*>(created->object)) {
         layout_->addWidget(widget);

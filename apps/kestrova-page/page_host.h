@@ -2,6 +2,7 @@
 
 #include "hosting/control_loader.h"
 #include "hosting/key_store.h"
+#include "page_answers.h"
 #include "platform/settings_store.h"
 
 #include <QJSEngine>
@@ -21,11 +22,12 @@ namespace kestrova::page {
 
 // Runs one page script: the page object that creates controls by ProgID, the timer
 // functions and print. The first script error (at load or in a timer) is reported as
-// "FILE:LINE: MESSAGE" and ends the page with exit code 1.
+// "FILE:LINE: MESSAGE" and ends the page with exit code 1. Headless, the page answers
+// the controls' dialogs itself (see page_answers.h); snapshots go to `saveDir` when given.
 class PageHost : public QObject {
     Q_OBJECT
 public:
-    PageHost(QVariantMap params, bool headless, QObject* parent = nullptr);
+    PageHost(QVariantMap params, bool headless, QString saveDir = {}, QObject* parent = nullptr);
     ~PageHost() override;
 
     // Loads and runs the script; false when it could not be read or threw (already reported).
@@ -65,6 +67,9 @@ private:
     void Report(const QJSValue& error);
     void CloseModalDialogs();
 
+    bool headless_;
+    ViewerAnswers viewerAnswers_;
+    MotionAnswers motionAnswers_;
     QJSEngine engine_;
     platform::SettingsStore settings_;
     hosting::SettingsKeyStore store_{settings_};

@@ -8,6 +8,7 @@ const char* PageUsage() {
            "  --seconds N         end the page after N seconds\n"
            "  --register MODULE   register a control module first (repeatable)\n"
            "  --set NAME=VALUE    a page parameter, page.params.NAME (repeatable)\n"
+           "  --save-dir DIR      headless: save snapshots in DIR (default: the snapshot folder)\n"
            "  --help              this text\n";
 }
 
@@ -41,6 +42,11 @@ std::optional<PageOptions> ParsePageOptions(const QStringList& args, QString* er
             if (!v)
                 return fail(QStringLiteral("--register needs a module file"));
             o.register_ << *v;
+        } else if (a == QLatin1String("--save-dir")) {
+            auto v = value();
+            if (!v || v->isEmpty())
+                return fail(QStringLiteral("--save-dir needs a folder"));
+            o.saveDir = *v;
         } else if (a == QLatin1String("--set")) {
             auto v = value();
             const qsizetype eq = v ? v->indexOf(QLatin1Char('=')) : -1;

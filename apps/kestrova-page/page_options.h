@@ -14,6 +14,7 @@ struct PageOptions {
     int seconds = -1;      // -1: until the page ends by itself
     QStringList register_; // modules to register before the page runs
     QVariantMap params;    // --set NAME=VALUE, the page's page.params
+    QString saveDir;       // headless snapshots go here instead of the default folder
 };
 
 // The options, or nothing with a message in `error` ("" for --help).

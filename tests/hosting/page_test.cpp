@@ -4,7 +4,9 @@
 #include "sim/camera_simulator.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -122,17 +124,19 @@ TEST_F(PageHostTest, OptionsAreCheckedBeforeAnythingRuns) {
     using kestrova::page::ParsePageOptions;
     QString error;
     auto o = ParsePageOptions({"--seconds", "3", "--set", "camera=http://a/?x=1", "--headless",
-                               "--register", "m.so", "p.js"},
+                               "--register", "m.so", "--save-dir", "/tmp/shots", "p.js"},
                               &error);
     ASSERT_TRUE(o);
+    EXPECT_EQ(o->saveDir, "/tmp/shots");
     EXPECT_EQ(o->seconds, 3);
     EXPECT_TRUE(o->headless);
     EXPECT_EQ(o->params.value("camera").toString(), "http://a/?x=1");
     EXPECT_EQ(o->register_, QStringList{"m.so"});
     EXPECT_EQ(o->script, "p.js");
-    for (const QStringList& bad : {QStringList{"--seconds", "x", "p.js"}, QStringList{"--seconds"},
-                                   QStringList{"--set", "=v", "p.js"}, QStringList{"a.js", "b.js"},
-                                   QStringList{"--frobnicate", "p.js"}, QStringList{}}) {
+    for (const QStringList& bad :
+         {QStringList{"--seconds", "x", "p.js"}, QStringList{"--seconds"},
+          QStringList{"--set", "=v", "p.js"}, QStringList{"a.js", "b.js"},
+          QStringList{"--frobnicate", "p.js"}, QStringList{}, QStringList{"p.js", "--save-dir"}}) {
         error.clear();
         EXPECT_FALSE(ParsePageOptions(bad, &error)) << bad.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty());
@@ -157,14 +161,37 @@ int Number(const QString& text, const char* pattern) {
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
-TEST_F(ExamplePages, LiveViewDrawsChangingPictures) {
+TEST_F(ExamplePages, LiveViewDrawsChangingPicturesAndSavesTheSnapshot) {
+    QTemporaryDir shots;
     PageRun r = Run({"--register", KESTROVA_MODULE_PATH, "--set", "camera=" + Camera(),
-                     EXAMPLES_DIR "/live-view.js"});
+                     "--save-dir", shots.path(), EXAMPLES_DIR "/live-view.js"});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("source set: true"));
     EXPECT_TRUE(r.out.contains("snapshot taken"));
     EXPECT_GE(Number(r.out, "pictures drawn: (\\d+)"), 3) << r.out.toStdString();
     EXPECT_GT(Number(r.out, "look 6: 640x480, (\\d+)% lit"), 10) << r.out.toStdString();
+    // The save dialog was answered with the default name, in the folder given.
+    EXPECT_FALSE(r.out.contains("dismissed")) << r.out.toStdString();
+    const QStringList saved = QDir(shots.path()).entryList(QDir::Files);
+    ASSERT_EQ(saved.size(), 1) << r.out.toStdString();
+    EXPECT_TRUE(QRegularExpression("^Orlo\\d{8}-\\d{6}\\.bmp$").match(saved[0]).hasMatch())
+        << saved[0].toStdString();
+    EXPECT_TRUE(
+        r.out.contains("dialog \"snapshot\" saved to " + shots.filePath(saved[0]).chopped(4)))
+        << r.out.toStdString();
+    const QImage image(shots.filePath(saved[0]));
+    EXPECT_FALSE(image.isNull());
+    EXPECT_GT(image.width(), 0);
+}
+
+TEST_F(ExamplePages, RefusedLoginIsCancelledAndReported) {
+    const QString page = Script("var v = page.create('KESTROVA.KestrovaCtrl.1');\n"
+                                "print('accepted:', v.SetSource(page.params.camera + "
+                                "'img/video.asf', 'mpeg', '', '', 'Basic bm9ib2R5Onh4'));\n");
+    PageRun r = Run({"--register", KESTROVA_MODULE_PATH, "--set", "camera=" + Camera(), page});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("dialog \"authorization\" cancelled")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("dismissed")) << r.out.toStdString();
 }
 
 TEST_F(ExamplePages, MotionIndicatorsFollowTheMovingObject) {
