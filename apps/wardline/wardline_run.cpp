@@ -98,27 +98,12 @@ std::string SetupJson(const motion::MotionHostInterface& w, int mode) {
 }
 
 int RunWardline(const WardlineOptions& o) {
+    // Declared first: the camera and the dialog host outlive the control.
     std::unique_ptr<sim::CameraSimulator> camera;
-    std::string base = o.url;
-    if (base.empty()) {
-        sim::SimOptions sim;
-        sim.user = o.user;
-        sim.password = o.password;
-        camera = std::make_unique<sim::CameraSimulator>(sim);
-        std::string error;
-        if (!camera->Start(&error)) {
-            std::fprintf(stderr, "wardline: built-in camera: %s\n", error.c_str());
-            return 1;
-        }
-        base = camera->BaseUrl();
-        while (!base.empty() && base.back() == '/')
-            base.pop_back();
-        std::fprintf(stderr, "wardline: built-in camera at %s\n", base.c_str());
-    }
+    CancellingHost host;
 
     // The program ships the motion module: register it, as its set-up would, and make the
-    // control from its ProgID like a page does. The dialog host outlives the control.
-    CancellingHost host;
+    // control from its ProgID like a page does.
     std::string error;
     const std::string modulePath =
         hosting::FindShippedModule("libwardline.so", {".", "../lib", WARDLINE_MODULE_DIR}, &error);
@@ -137,6 +122,22 @@ int RunWardline(const WardlineOptions& o) {
         std::fprintf(stderr, "wardline: %s does not make a motion control this program can host\n",
                      hosted->ModulePath().c_str());
         return 1;
+    }
+
+    std::string base = o.url;
+    if (base.empty()) {
+        sim::SimOptions sim;
+        sim.user = o.user;
+        sim.password = o.password;
+        camera = std::make_unique<sim::CameraSimulator>(sim);
+        if (!camera->Start(&error)) {
+            std::fprintf(stderr, "wardline: built-in camera: %s\n", error.c_str());
+            return 1;
+        }
+        base = camera->BaseUrl();
+        while (!base.empty() && base.back() == '/')
+            base.pop_back();
+        std::fprintf(stderr, "wardline: built-in camera at %s\n", base.c_str());
     }
 
     std::unique_ptr<CPageWindow> page;
