@@ -13,7 +13,7 @@ std::string ClipRecipe::name() const {
     std::ostringstream s;
     s << codec << '_' << source << '_' << width << 'x' << height << "_q" << qscale << "_g" << gop
       << (mv4 ? "_mv4" : "") << (mpeg_quant ? "_mq" : "") << (filter.empty() ? "" : "_filtered")
-      << "_n" << frames;
+      << (packet_bytes > 0 ? "_ps" + std::to_string(packet_bytes) : "") << "_n" << frames;
     return s.str();
 }
 
@@ -53,6 +53,8 @@ bool make_clip(const ClipRecipe& recipe, const std::string& dir, Clip& clip) {
         enc << " -flags +mv4";
     if (recipe.mpeg_quant)
         enc << " -mpeg_quant 1";
+    if (recipe.packet_bytes > 0)
+        enc << " -ps " << recipe.packet_bytes;
     enc << " -f m4v '" << m4v << "'";
     if (!run(enc.str()))
         return false;

@@ -23,6 +23,7 @@ struct ClipRecipe {
     int gop = 12;
     bool mv4 = false;
     bool mpeg_quant = false;
+    int packet_bytes = 0; // > 0: video packets of about this size (resync markers)
     std::string name() const;
 };
 

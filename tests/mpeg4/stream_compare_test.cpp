@@ -110,7 +110,7 @@ TEST_P(StreamCompare, MatchesReferenceDecoder) {
 const std::string kFastMotion = "scroll=h=0.045:v=0.031";
 
 ClipRecipe clip(std::string codec, std::string source, int w, int h, int q, int gop, bool mv4,
-                bool mq, int frames, std::string filter = {}) {
+                bool mq, int frames, std::string filter = {}, int packet_bytes = 0) {
     ClipRecipe s;
     s.codec = std::move(codec);
     s.source = std::move(source);
@@ -122,6 +122,7 @@ ClipRecipe clip(std::string codec, std::string source, int w, int h, int q, int 
     s.mpeg_quant = mq;
     s.frames = frames;
     s.filter = std::move(filter);
+    s.packet_bytes = packet_bytes;
     return s;
 }
 
@@ -135,6 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
                       clip("mpeg4", "testsrc2", 320, 240, 12, 12, true, false, 20, kFastMotion),
                       clip("mpeg4", "testsrc", 640, 480, 16, 12, false, false, 10, kFastMotion),
                       clip("mpeg4", "testsrc2", 176, 144, 6, 300, false, false, 80),
+                      clip("mpeg4", "testsrc2", 320, 240, 3, 6, true, false, 12, kFastMotion, 300),
                       clip("mpeg4", "mandelbrot", 176, 144, 4, 300, true, true, 60),
                       clip("libxvid", "testsrc2", 176, 144, 4, 12, false, false, 20),
                       clip("libxvid", "testsrc2", 640, 480, 20, 12, true, false, 10, kFastMotion),

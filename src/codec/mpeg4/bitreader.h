@@ -26,6 +26,9 @@ public:
         return window() >> (32 - n);
     }
 
+    // The next 32 bits, zero-padded past the end, without consuming them.
+    uint32_t peek32() const { return window(); }
+
     void skip(int n) {
         bitpos_ += static_cast<size_t>(n);
         if (bitpos_ > size_ * 8) {

@@ -19,6 +19,12 @@ int stuffing_bits(const BitReader& br) {
 
 bool at_resync_marker(const BitReader& br, int zeros) {
     const int n = stuffing_bits(br);
+    if (n + zeros + 1 <= 32) {
+        // Stuffing, zeros and the final one bit all lie in the next 32 bits
+        // (zero-padded past the end, where the one bit cannot appear).
+        const uint32_t w = br.peek32();
+        return (w >> (32 - n)) == (1u << (n - 1)) - 1 && ((w << n) >> (31 - zeros)) == 1;
+    }
     if (br.peek(n) != (1u << (n - 1)) - 1)
         return false;
     BitReader probe = br;
