@@ -60,9 +60,8 @@ bool SendAll(int fd, const uint8_t* data, std::size_t size) {
 }
 
 void SleepUntilNs(int64_t ns) {
-    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
+    std::this_thread::sleep_until(
+        std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns)));
 }
 
 int ConnectLoopback(uint16_t port) {
