@@ -183,7 +183,7 @@ TEST(IntraPrediction, NeighboursOutsideThePictureOrNotIntra) {
     IntraPredictor p = choose_intra_predictor(s, 0, 0, 0);
     EXPECT_EQ(p.source, nullptr);
     // Y2 of the first macroblock predicts from its own Y1 once it is intra.
-    s.mbs[0].intra = true;
+    s.mb_info[0].intra = true;
     s.mbs[0].blocks[0].dc = 1000;
     p = choose_intra_predictor(s, 0, 0, 1);
     EXPECT_EQ(p.direction, 1);
@@ -191,11 +191,11 @@ TEST(IntraPrediction, NeighboursOutsideThePictureOrNotIntra) {
     // Macroblock (1, 1) with an intra macroblock above and inter ones left:
     // the DC gradient decides, unavailable DCs count as 1024.
     const int cols = s.layout.mb_cols;
-    s.mbs[1].intra = true;
-    s.mbs[1].qp = 6;
+    s.mb_info[1].intra = true;
+    s.mb_info[1].qp = 6;
     s.mbs[1].blocks[2].dc = 500;
-    s.mbs[cols].intra = false;
-    s.mbs[0].intra = false;
+    s.mb_info[cols].intra = false;
+    s.mb_info[0].intra = false;
     p = choose_intra_predictor(s, 1, 1, 0);
     // |A - B| = 0 < |B - C| = 524: from above.
     EXPECT_EQ(p.direction, 2);

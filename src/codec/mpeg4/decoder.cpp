@@ -162,7 +162,8 @@ intptr_t decoder_create(void) {
     }
     s->mbs = alloc_zeroed<MacroblockRecord>(kMaxMacroblocks);
     s->mvs = alloc_zeroed<MacroblockVectors>(kMaxMacroblocks);
-    if (!s->mbs || !s->mvs)
+    s->mb_info = alloc_zeroed<MacroblockInfo>(kMaxMacroblocks);
+    if (!s->mbs || !s->mvs || !s->mb_info)
         return 0;
     s->width = kMaxWidth;
     s->height = kMaxHeight;

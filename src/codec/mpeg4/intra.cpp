@@ -52,10 +52,11 @@ IntraPredictor choose_intra_predictor(const DecoderState& s, int col, int row, i
         dc[i] = kUnavailableDc;
         if (x < 0 || y < 0 || y * s.layout.mb_cols + x < s.packet_start)
             continue;
-        const MacroblockRecord& mb = s.mbs[y * s.layout.mb_cols + x];
+        const int index = y * s.layout.mb_cols + x;
+        const MacroblockInfo& mb = s.mb_info[index];
         if (!mb.intra)
             continue;
-        n[i] = &mb.blocks[k.block];
+        n[i] = &s.mbs[index].blocks[k.block];
         qp[i] = mb.qp;
         dc[i] = n[i]->dc;
     }

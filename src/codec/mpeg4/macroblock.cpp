@@ -26,7 +26,7 @@ constexpr MacroblockVectors kZeroVectors{};
 // from bit 5 down to bit 0 of `cbp`.
 bool decode_intra_macroblock(DecoderState& s, const VlcTables& t, int col, int row, int cbp,
                              bool ac_pred, int qp) {
-    MacroblockRecord& rec = s.mbs[row * s.layout.mb_cols + col];
+    MacroblockInfo& rec = s.mb_info[row * s.layout.mb_cols + col];
     rec.intra = true;
     rec.qp = qp;
     for (int b = 0; b < 6; ++b)
@@ -122,7 +122,7 @@ namespace {
 bool decode_inter_macroblock(DecoderState& s, const VlcTables& t, int index, int& qp) {
     const int col = index % s.layout.mb_cols;
     const int row = index / s.layout.mb_cols;
-    MacroblockRecord& rec = s.mbs[index];
+    MacroblockInfo& rec = s.mb_info[index];
     bool not_coded;
     int mcbpc;
     do {

@@ -35,6 +35,11 @@ struct BlockPrediction {
 
 struct MacroblockRecord {
     BlockPrediction blocks[6];
+};
+
+// Kept apart from the large prediction records: every macroblock of every
+// picture writes these, and eight of them share a cache line.
+struct MacroblockInfo {
     int32_t qp;
     bool intra;
 };
@@ -85,6 +90,7 @@ struct DecoderState : DECODER {
     ZeroedArray<uint8_t> y_store[2], cb_store[2], cr_store[2];
     int current = 0; // index of the store being decoded into
     ZeroedArray<MacroblockRecord> mbs;
+    ZeroedArray<MacroblockInfo> mb_info;
     ZeroedArray<MacroblockVectors> mvs;
 
     Layout layout;
