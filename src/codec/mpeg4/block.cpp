@@ -3,6 +3,7 @@
 #include "codec/mpeg4/vlc_tables.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -121,6 +122,18 @@ bool decode_coefficients(BitReader& br, const VlcTables& t, bool intra, const ui
     return decode_run(br, t, intra, scan, start, [qf](int i, int level) { qf[i] = level; });
 }
 
+namespace {
+
+// The zigzag scan with every raster index r x 8 + c turned into c x 8 + r.
+const auto kZigzagColumns = [] {
+    std::array<uint8_t, 64> t{};
+    for (int i = 0; i < 64; ++i)
+        t[i] = static_cast<uint8_t>((kZigzagScan[i] % 8) * 8 + kZigzagScan[i] / 8);
+    return t;
+}();
+
+} // namespace
+
 bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block) {
     // |F| = 2 qp |L| + qp, less one for an even qp. Regular symbols have
     // |L| <= 27, so with qp <= 31 they never reach the saturation limit.
@@ -143,7 +156,7 @@ bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block
             const int32_t mag = e.level * mul + add;
             if (pos > 63)
                 break;
-            block[kZigzagScan[pos]] = (mag ^ negative) - negative;
+            block[kZigzagColumns[pos]] = (mag ^ negative) - negative;
         } else if (e.kind == CoefEntry::Escape) {
             br.set_bit_position(bitpos + e.len);
             int run, level;
@@ -155,7 +168,7 @@ bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block
                 break;
             // |level| <= 2048 and qp <= 31 keep this within 32 bits.
             const int32_t mag = (level < 0 ? -level : level) * mul + add;
-            block[kZigzagScan[pos]] =
+            block[kZigzagColumns[pos]] =
                 level == 0 ? 0 : std::clamp(level < 0 ? -mag : mag, -2048, 2047);
         } else {
             break;

@@ -20,7 +20,8 @@ bool decode_coefficients(BitReader& br, const VlcTables& t, bool intra, const ui
 
 // An inter block in zigzag order, inverse quantised by the H.263 method with
 // quantiser qp as it is read (same values as decode_coefficients followed by
-// dequant_inter). `block` must be zeroed by the caller.
+// dequant_inter), stored column by column (entry 8 x c + r holds row r,
+// column c) for Dsp::idct_add_columns. `block` must be zeroed by the caller.
 bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block);
 
 // Reads an intra DC differential of the given size (0..12).

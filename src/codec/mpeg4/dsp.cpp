@@ -22,6 +22,7 @@ Dsp detect() {
         const IdctKernels k = idct_kernels_avx2();
         d.idct_put = k.put;
         d.idct_add = k.add;
+        d.idct_add_columns = k.add_columns;
         d.name = "avx2";
     }
 #endif
@@ -32,8 +33,12 @@ Dsp detect() {
 
 const Dsp& dsp_reference() {
     using DoubleFn = void (*)(const uint8_t*, ptrdiff_t, int, int, uint8_t*);
-    static constexpr Dsp table{idct_put_ref, idct_add_ref, mc_block_ref,
-                               static_cast<DoubleFn>(double_plane_ref), "reference"};
+    static constexpr Dsp table{idct_put_ref,
+                               idct_add_ref,
+                               idct_add_columns_ref,
+                               mc_block_ref,
+                               static_cast<DoubleFn>(double_plane_ref),
+                               "reference"};
     return table;
 }
 

@@ -16,6 +16,9 @@ struct Dsp {
     void (*idct_put)(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride);
     // Inverse transform added to the prediction in dst, clamped to 0..255.
     void (*idct_add)(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride);
+    // idct_add for coefficients stored column by column (entry 8 x c + r is
+    // row r, column c), which lets a vector kernel skip one transposition.
+    void (*idct_add_columns)(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride);
     // size x size half-sample prediction (size 8 or 16). src points at the
     // integer-position sample; hx / hy select the half positions.
     void (*mc_block)(uint8_t* dst, ptrdiff_t dst_stride, const uint8_t* src, ptrdiff_t src_stride,

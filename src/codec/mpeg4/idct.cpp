@@ -111,6 +111,14 @@ void idct_put_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride) {
             dst[c] = clamp_byte(block[8 * r + c]);
 }
 
+void idct_add_columns_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride) {
+    int32_t rows[64];
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c)
+            rows[8 * r + c] = block[8 * c + r];
+    idct_add_ref(rows, dst, stride);
+}
+
 void idct_add_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride) {
     transform(block, block);
     for (int r = 0; r < 8; ++r, dst += stride)

@@ -12,5 +12,8 @@ namespace kestrova::mpeg4 {
 void idct_ref(int32_t* block);
 void idct_put_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride);
 void idct_add_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride);
+// The same for a block stored column by column (entry 8 x c + r holds row r,
+// column c).
+void idct_add_columns_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride);
 
 } // namespace kestrova::mpeg4

@@ -105,6 +105,9 @@ struct Sparsity {
     bool top_rows = false;     // rows 4..7 are zero
 };
 
+// Columns: the block is stored column by column, so the loaded vectors are
+// already the transposed block.
+template <bool Columns>
 KESTROVA_AVX2 inline Shape classify(const int32_t* coeffs, Block& b, Sparsity& sp) {
     __m256i sum = _mm256_setzero_si256();
     __m256i peak = _mm256_setzero_si256();
@@ -137,15 +140,19 @@ KESTROVA_AVX2 inline Shape classify(const int32_t* coeffs, Block& b, Sparsity& s
     if (_mm_cvtsi128_si32(s) > kMaxExactL1)
         return Shape::Heavy;
     const __m256i right = _mm256_setr_epi32(0, 0, 0, 0, -1, -1, -1, -1);
-    sp.left_columns = _mm256_testz_si256(_mm256_or_si256(ac, b.v[0]), right) != 0;
-    sp.top_rows = _mm256_testz_si256(bottom, bottom) != 0;
+    const bool high_lanes_zero = _mm256_testz_si256(_mm256_or_si256(ac, b.v[0]), right) != 0;
+    const bool high_vectors_zero = _mm256_testz_si256(bottom, bottom) != 0;
+    sp.left_columns = Columns ? high_vectors_zero : high_lanes_zero;
+    sp.top_rows = Columns ? high_lanes_zero : high_vectors_zero;
     return Shape::Exact;
 }
 
 // Runs both passes; b.v[i] receives row i of the result before the final
 // rounding shift, as 16-bit values packed two rows per vector in rows[i/2].
+template <bool Columns>
 KESTROVA_AVX2 inline void transform(Block& b, const Sparsity& sp, __m256i rows[4]) {
-    transpose(b);
+    if constexpr (!Columns)
+        transpose(b);
     // After the transpose b.v[i] holds column i: zero columns 4..7 make the
     // row pass's inputs 4..7 zero, and zero rows 4..7 the column pass's.
     if (sp.left_columns)
@@ -194,11 +201,12 @@ KESTROVA_AVX2 inline __m256i load_rows(const uint8_t* src, ptrdiff_t stride) {
 }
 
 // False for blocks the 32-bit transform cannot take exactly.
+template <bool Columns>
 KESTROVA_AVX2 inline bool block_rows(const int32_t* coeffs, __m256i rows[4], bool& zero) {
     Block b;
     Sparsity sp;
     zero = false;
-    switch (classify(coeffs, b, sp)) {
+    switch (classify<Columns>(coeffs, b, sp)) {
     case Shape::Zero:
         zero = true;
         dc_rows(0, rows);
@@ -207,7 +215,7 @@ KESTROVA_AVX2 inline bool block_rows(const int32_t* coeffs, __m256i rows[4], boo
         dc_rows(coeffs[0], rows);
         return true;
     case Shape::Exact:
-        transform(b, sp, rows);
+        transform<Columns>(b, sp, rows);
         return true;
     case Shape::Heavy:
         break;
@@ -218,7 +226,7 @@ KESTROVA_AVX2 inline bool block_rows(const int32_t* coeffs, __m256i rows[4], boo
 KESTROVA_AVX2 void idct_put_avx2(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride) {
     __m256i rows[4];
     bool zero;
-    if (!block_rows(coeffs, rows, zero)) {
+    if (!block_rows<false>(coeffs, rows, zero)) {
         idct_put_ref(coeffs, dst, stride);
         return;
     }
@@ -226,11 +234,15 @@ KESTROVA_AVX2 void idct_put_avx2(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride
         store_rows(rows[i], dst + 2 * i * stride, stride);
 }
 
+template <bool Columns>
 KESTROVA_AVX2 void idct_add_avx2(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride) {
     __m256i rows[4];
     bool zero;
-    if (!block_rows(coeffs, rows, zero)) {
-        idct_add_ref(coeffs, dst, stride);
+    if (!block_rows<Columns>(coeffs, rows, zero)) {
+        if constexpr (Columns)
+            idct_add_columns_ref(coeffs, dst, stride);
+        else
+            idct_add_ref(coeffs, dst, stride);
         return;
     }
     if (zero)
@@ -244,7 +256,7 @@ KESTROVA_AVX2 void idct_add_avx2(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride
 } // namespace
 
 IdctKernels idct_kernels_avx2() {
-    return {&idct_put_avx2, &idct_add_avx2};
+    return {&idct_put_avx2, &idct_add_avx2<false>, &idct_add_avx2<true>};
 }
 
 } // namespace kestrova::mpeg4

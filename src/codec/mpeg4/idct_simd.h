@@ -12,6 +12,7 @@ namespace kestrova::mpeg4 {
 struct IdctKernels {
     void (*put)(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride);
     void (*add)(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride);
+    void (*add_columns)(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride);
 };
 
 // Needs AVX2; only call after checking the CPU.

@@ -43,7 +43,8 @@ bool decode_inter_residual(DecoderState& s, const VlcTables& t, int col, int row
             continue;
         int32_t* qf = s.coeffs;
         std::memset(qf, 0, sizeof(s.coeffs));
-        if (s.stream.quant_type == 0) {
+        const bool by_columns = s.stream.quant_type == 0;
+        if (by_columns) {
             if (!decode_inter_h263(s.br, t, qp, qf))
                 return false;
         } else {
@@ -62,7 +63,7 @@ bool decode_inter_residual(DecoderState& s, const VlcTables& t, int col, int row
             stride = cs;
             dst = (b == 4 ? s.cur_cb() : s.cur_cr()) + ptrdiff_t{8 * row} * cs + 8 * col;
         }
-        s.dsp->idct_add(qf, dst, stride);
+        (by_columns ? s.dsp->idct_add_columns : s.dsp->idct_add)(qf, dst, stride);
     }
     return true;
 }
