@@ -53,6 +53,9 @@ void expect_same(const IdctKernels& k, const Block& block, std::mt19937& rng) {
         }
         ASSERT_EQ(want, got) << kNames[kind] << ", first coefficients " << block[0] << " "
                              << block[1] << " " << block[8];
+        // Both leave the coefficients cleared for the next block.
+        ASSERT_EQ(a, Block{}) << "reference " << kNames[kind];
+        ASSERT_EQ(b, Block{}) << kNames[kind];
     }
 }
 

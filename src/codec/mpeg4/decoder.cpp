@@ -105,6 +105,8 @@ bool decode_picture(DecoderState& s, uint8_t* dst) {
     const bool decoded =
         s.vop.coded && (s.vop.type == PictureType::I || s.vop.type == PictureType::P);
     if (decoded) {
+        // A picture that failed may have left coefficients behind.
+        std::memset(s.coeffs, 0, sizeof(s.coeffs));
         // Without deblocking a finished row is final: give it its borders
         // and (plain output) copy it out while it is still in the cache. A
         // picture that fails later may then have written part of dst.

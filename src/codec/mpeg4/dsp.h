@@ -10,9 +10,11 @@ struct DECODER;
 
 namespace kestrova::mpeg4 {
 
+// The transform kernels leave their 64 coefficients zero, ready for the
+// next block.
 struct Dsp {
-    // Inverse transform of 64 coefficients (raster order, destroyed), written
-    // as bytes clamped to 0..255.
+    // Inverse transform of 64 coefficients (raster order), written as bytes
+    // clamped to 0..255.
     void (*idct_put)(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride);
     // Inverse transform added to the prediction in dst, clamped to 0..255.
     void (*idct_add)(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride);

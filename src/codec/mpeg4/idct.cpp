@@ -109,6 +109,7 @@ void idct_put_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride) {
     for (int r = 0; r < 8; ++r, dst += stride)
         for (int c = 0; c < 8; ++c)
             dst[c] = clamp_byte(block[8 * r + c]);
+    std::fill(block, block + 64, 0);
 }
 
 void idct_add_columns_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride) {
@@ -117,6 +118,7 @@ void idct_add_columns_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride) {
         for (int c = 0; c < 8; ++c)
             rows[8 * r + c] = block[8 * c + r];
     idct_add_ref(rows, dst, stride);
+    std::fill(block, block + 64, 0);
 }
 
 void idct_add_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride) {
@@ -124,6 +126,7 @@ void idct_add_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride) {
     for (int r = 0; r < 8; ++r, dst += stride)
         for (int c = 0; c < 8; ++c)
             dst[c] = clamp_byte(dst[c] + block[8 * r + c]);
+    std::fill(block, block + 64, 0);
 }
 
 } // namespace kestrova::mpeg4

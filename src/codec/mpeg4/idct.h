@@ -10,6 +10,7 @@ namespace kestrova::mpeg4 {
 
 // In place: coefficients in, spatial values out (raster order).
 void idct_ref(int32_t* block);
+// Transform into the picture; the block is left all zero.
 void idct_put_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride);
 void idct_add_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride);
 // The same for a block stored column by column (entry 8 x c + r holds row r,

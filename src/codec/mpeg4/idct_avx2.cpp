@@ -200,6 +200,11 @@ KESTROVA_AVX2 inline __m256i load_rows(const uint8_t* src, ptrdiff_t stride) {
     return _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(a, b));
 }
 
+KESTROVA_AVX2 inline void clear(int32_t* coeffs) {
+    for (int r = 0; r < 8; ++r)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(coeffs + 8 * r), _mm256_setzero_si256());
+}
+
 // False for blocks the 32-bit transform cannot take exactly.
 template <bool Columns>
 KESTROVA_AVX2 inline bool block_rows(const int32_t* coeffs, __m256i rows[4], bool& zero) {
@@ -232,6 +237,8 @@ KESTROVA_AVX2 void idct_put_avx2(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride
     }
     for (int i = 0; i < 4; ++i)
         store_rows(rows[i], dst + 2 * i * stride, stride);
+    if (!zero)
+        clear(coeffs);
 }
 
 template <bool Columns>
@@ -251,6 +258,7 @@ KESTROVA_AVX2 void idct_add_avx2(int32_t* coeffs, uint8_t* dst, ptrdiff_t stride
         uint8_t* d = dst + 2 * i * stride;
         store_rows(_mm256_adds_epi16(load_rows(d, stride), rows[i]), d, stride);
     }
+    clear(coeffs);
 }
 
 } // namespace

@@ -91,8 +91,7 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
     const int scale = dc_scaler(qp, chroma);
     const IntraPredictor pred = choose_intra_predictor(s, col, row, b);
 
-    int32_t* qf = s.coeffs;
-    std::memset(qf, 0, sizeof(s.coeffs));
+    int32_t* qf = s.coeffs; // all zero: the kernels clear it after each block
     const int size = (chroma ? t.dc_chroma : t.dc_luma).decode(s.br);
     if (size < 0)
         return false;

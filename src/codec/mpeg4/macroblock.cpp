@@ -41,8 +41,7 @@ bool decode_inter_residual(DecoderState& s, const VlcTables& t, int col, int row
     for (int b = 0; b < 6; ++b) {
         if (!((cbp >> (5 - b)) & 1))
             continue;
-        int32_t* qf = s.coeffs;
-        std::memset(qf, 0, sizeof(s.coeffs));
+        int32_t* qf = s.coeffs; // all zero: the kernels clear it after each block
         const bool by_columns = s.stream.quant_type == 0;
         if (by_columns) {
             if (!decode_inter_h263(s.br, t, qp, qf))
