@@ -58,17 +58,53 @@ KESTROVA_AVX2 inline void transpose(Block& b) {
     b.v[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
 }
 
+// The products of one pass: t1..t4 (odd part), t, u (even part) and w, v
+// (first and fifth input).
+struct Products {
+    __m256i t1, t2, t3, t4, t, u, w, v;
+};
+
+// 32-bit products (the column pass, whose inputs exceed 16 bits).
+template <bool Half> KESTROVA_AVX2 inline Products products_mul(const __m256i* in) {
+    __m256i x[8];
+    for (int i = 0; i < 8; ++i)
+        x[i] = Half && i >= 4 ? _mm256_setzero_si256() : in[i];
+    return {_mm256_add_epi32(mul(x[7], 100), mul(x[1], 502)),
+            _mm256_add_epi32(mul(x[5], 284), mul(x[3], 426)),
+            _mm256_sub_epi32(mul(x[5], 426), mul(x[3], 284)),
+            _mm256_sub_epi32(mul(x[1], 100), mul(x[7], 502)),
+            _mm256_add_epi32(mul(x[2], 473), mul(x[6], 196)),
+            _mm256_sub_epi32(mul(x[2], 196), mul(x[6], 473)),
+            mul(_mm256_add_epi32(x[0], x[4]), 362),
+            mul(_mm256_sub_epi32(x[0], x[4]), 362)};
+}
+// The row pass's inputs are coefficients of magnitude at most kMaxExactL1,
+// so they fit 16 bits: each 32-bit lane carries a pair (a, b) as its low and
+// high half, and one multiply-add gives a x k_a + b x k_b exactly.
+KESTROVA_AVX2 inline __m256i pair(__m256i low, __m256i high) {
+    return _mm256_or_si256(_mm256_and_si256(low, _mm256_set1_epi32(0xffff)),
+                           _mm256_slli_epi32(high, 16));
+}
+KESTROVA_AVX2 inline __m256i madd(__m256i pairs, int k_low, int k_high) {
+    const auto k = static_cast<int32_t>((static_cast<uint32_t>(k_high) << 16) |
+                                        (static_cast<uint32_t>(k_low) & 0xffff));
+    return _mm256_madd_epi16(pairs, _mm256_set1_epi32(k));
+}
+template <bool Half> KESTROVA_AVX2 inline Products products_madd(const __m256i* x) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i p17 = pair(x[1], Half ? zero : x[7]);
+    const __m256i p35 = pair(x[3], Half ? zero : x[5]);
+    const __m256i p26 = pair(x[2], Half ? zero : x[6]);
+    const __m256i p04 = pair(x[0], Half ? zero : x[4]);
+    return {madd(p17, 502, 100), madd(p35, 426, 284),  madd(p35, -284, 426), madd(p17, 100, -502),
+            madd(p26, 473, 196), madd(p26, 196, -473), madd(p04, 362, 362),  madd(p04, 362, -362)};
+}
 // One pass over eight lines at once: b.v[i] holds input i of every line and
 // receives output i. Half: inputs 4..7 are known to be zero, which lets the
 // compiler drop their products (the sums are the same).
 template <bool Column, bool Half> KESTROVA_AVX2 inline void pass(Block& b) {
-    __m256i x[8];
-    for (int i = 0; i < 8; ++i)
-        x[i] = Half && i >= 4 ? _mm256_setzero_si256() : b.v[i];
-    const __m256i t1 = _mm256_add_epi32(mul(x[7], 100), mul(x[1], 502));
-    const __m256i t2 = _mm256_add_epi32(mul(x[5], 284), mul(x[3], 426));
-    const __m256i t3 = _mm256_sub_epi32(mul(x[5], 426), mul(x[3], 284));
-    const __m256i t4 = _mm256_sub_epi32(mul(x[1], 100), mul(x[7], 502));
+    const Products p = Column ? products_mul<Half>(b.v) : products_madd<Half>(b.v);
+    const __m256i t1 = p.t1, t2 = p.t2, t3 = p.t3, t4 = p.t4;
     const __m256i o0 = _mm256_add_epi32(t1, t2);
     const __m256i o3 = _mm256_add_epi32(t3, t4);
     const __m256i z2 = _mm256_sub_epi32(_mm256_sub_epi32(_mm256_add_epi32(t1, t3), t2), t4);
@@ -83,10 +119,7 @@ template <bool Column, bool Half> KESTROVA_AVX2 inline void pass(Block& b) {
         o2 = _mm256_srai_epi32(_mm256_add_epi32(mul(z2, 724), r), 10);
         o1 = _mm256_srai_epi32(_mm256_add_epi32(mul(z1, 724), r), 10);
     }
-    const __m256i t = _mm256_add_epi32(mul(x[2], 473), mul(x[6], 196));
-    const __m256i u = _mm256_sub_epi32(mul(x[2], 196), mul(x[6], 473));
-    const __m256i w = mul(_mm256_add_epi32(x[0], x[4]), 362);
-    const __m256i v = mul(_mm256_sub_epi32(x[0], x[4]), 362);
+    const __m256i t = p.t, u = p.u, w = p.w, v = p.v;
     const __m256i e0 = _mm256_add_epi32(w, t);
     const __m256i e1 = _mm256_add_epi32(v, u);
     const __m256i e2 = _mm256_sub_epi32(v, u);
