@@ -4,7 +4,26 @@
 
 namespace kestrova::mpeg4 {
 
+namespace {
+
+// A border width known at compile time turns each fill into a few vector
+// stores instead of a library call per line.
+template <int Border>
+void fill_sides(uint8_t* origin, int width, int first, int end, ptrdiff_t stride) {
+    for (int y = first; y < end; ++y) {
+        uint8_t* line = origin + y * stride;
+        std::memset(line - Border, line[0], Border);
+        std::memset(line + width, line[width - 1], Border);
+    }
+}
+
+} // namespace
+
 void extend_sides(uint8_t* origin, int width, int first, int end, ptrdiff_t stride, int border) {
+    if (border == 32)
+        return fill_sides<32>(origin, width, first, end, stride);
+    if (border == 16)
+        return fill_sides<16>(origin, width, first, end, stride);
     for (int y = first; y < end; ++y) {
         uint8_t* line = origin + y * stride;
         std::memset(line - border, line[0], static_cast<size_t>(border));
