@@ -1,6 +1,7 @@
 #include "codec/mpeg4/idct.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kestrova::mpeg4 {
 namespace {
@@ -102,6 +103,21 @@ inline uint8_t clamp_byte(int32_t v) {
 
 void idct_ref(int32_t* block) {
     transform(block, block);
+}
+
+void idct_put_dc(int32_t dc, uint8_t* dst, ptrdiff_t stride) {
+    // The first-row shortcut of transform() with one value: lines 0, 3, 4
+    // and 7 hold the rounded DC term, lines 1, 2 and 5, 6 it plus or minus
+    // the rounding constant of the odd terms.
+    const Acc e = Acc{362} * 362 * dc + (Acc{1} << 19);
+    const uint8_t base = clamp_byte(static_cast<int32_t>(e >> 20));
+    const uint8_t plus = clamp_byte(static_cast<int32_t>((e + 128) >> 20));
+    const uint8_t minus = clamp_byte(static_cast<int32_t>((e - 128) >> 20));
+    static constexpr int kKind[8] = {0, 1, 1, 0, 0, 2, 2, 0};
+    for (int r = 0; r < 8; ++r, dst += stride) {
+        const uint8_t v = kKind[r] == 0 ? base : kKind[r] == 1 ? plus : minus;
+        std::memset(dst, v, 8);
+    }
 }
 
 void idct_put_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride) {

@@ -10,6 +10,9 @@ namespace kestrova::mpeg4 {
 
 // In place: coefficients in, spatial values out (raster order).
 void idct_ref(int32_t* block);
+// idct_put_ref of a block whose only non-zero coefficient is the first one
+// (the common intra block), without a block in memory.
+void idct_put_dc(int32_t dc, uint8_t* dst, ptrdiff_t stride);
 // Transform into the picture; the block is left all zero.
 void idct_put_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride);
 void idct_add_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride);

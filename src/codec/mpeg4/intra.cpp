@@ -2,6 +2,7 @@
 
 #include "codec/mpeg4/block.h"
 #include "codec/mpeg4/dequant.h"
+#include "codec/mpeg4/idct.h"
 #include "codec/mpeg4/vlc_tables.h"
 
 #include <algorithm>
@@ -112,20 +113,6 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
         rec.row[i] = qf[i + 1];
         rec.col[i] = qf[8 * (i + 1)];
     }
-    if (s.stream.quant_type == 0) {
-        // Only coded positions and, with AC prediction, the predicted first
-        // row or column can be non-zero.
-        uint64_t nonzero = 0;
-        for (int i = 0; i < count; ++i)
-            nonzero |= uint64_t{1} << positions[i];
-        if (ac_pred && pred.source)
-            nonzero |= pred.direction == 1 ? kFirstColumn : kFirstRow;
-        dequant_intra_h263(qf, nonzero, qp, scale);
-    } else {
-        dequant_intra(qf, qp, scale, s.stream.quant_type, s.stream.intra_matrix);
-    }
-    rec.dc = qf[0];
-
     uint8_t* dst;
     int stride;
     if (!chroma) {
@@ -135,6 +122,27 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
         stride = s.layout.chroma_stride;
         dst = (b == 4 ? s.cur_cb() : s.cur_cr()) + ptrdiff_t{8 * row} * stride + 8 * col;
     }
+    const bool ac_predicted = ac_pred && pred.source;
+    if (s.stream.quant_type == 0 && count == 0 && !ac_predicted) {
+        // Only the DC term: most intra blocks of flat pictures.
+        rec.dc = static_cast<int32_t>(std::clamp<int64_t>(int64_t{qf[0]} * scale, -2048, 2047));
+        qf[0] = 0;
+        idct_put_dc(rec.dc, dst, stride);
+        return true;
+    }
+    if (s.stream.quant_type == 0) {
+        // Only coded positions and, with AC prediction, the predicted first
+        // row or column can be non-zero.
+        uint64_t nonzero = 0;
+        for (int i = 0; i < count; ++i)
+            nonzero |= uint64_t{1} << positions[i];
+        if (ac_predicted)
+            nonzero |= pred.direction == 1 ? kFirstColumn : kFirstRow;
+        dequant_intra_h263(qf, nonzero, qp, scale);
+    } else {
+        dequant_intra(qf, qp, scale, s.stream.quant_type, s.stream.intra_matrix);
+    }
+    rec.dc = qf[0];
     s.dsp->idct_put(qf, dst, stride);
     return true;
 }
