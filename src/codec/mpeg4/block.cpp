@@ -26,6 +26,22 @@ inline uint32_t window_at(const uint8_t* data, size_t size, size_t pos) {
     return w << (pos & 7);
 }
 
+// 64 bits at bit position pos, zero-padded past the end; at least the top
+// 57 are stream bits (the rest are the low bits of the last byte's shift).
+inline uint64_t window64_at(const uint8_t* data, size_t size, size_t pos) {
+    const size_t byte = pos >> 3;
+    uint64_t w;
+    if (byte + 8 <= size) {
+        std::memcpy(&w, data + byte, 8);
+        w = __builtin_bswap64(w);
+    } else {
+        w = 0;
+        for (size_t i = 0; i < 8; ++i)
+            w = (w << 8) | (byte + i < size ? data[byte + i] : 0u);
+    }
+    return w << (pos & 7);
+}
+
 // One escaped coefficient (the escape code already consumed). False on an
 // invalid code.
 bool read_escape(BitReader& br, const VlcTables& t, int ti, int& last, int& run, int& level) {
@@ -143,15 +159,25 @@ bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block
     const uint8_t* data = br.data();
     const size_t size = br.size();
     size_t bitpos = br.bit_position();
+    // One 64-bit load serves several symbols: a regular one takes at most
+    // 13 bits, and 57 of the loaded bits are stream bits.
+    constexpr int kRefillAfter = 57 - (kCoefBits + 1);
+    uint64_t cache = window64_at(data, size, bitpos);
+    int used = 0;
     int pos = 0;
     for (;;) {
-        const uint32_t w = window_at(data, size, bitpos);
+        if (used > kRefillAfter) {
+            cache = window64_at(data, size, bitpos);
+            used = 0;
+        }
+        const auto w = static_cast<uint32_t>((cache << used) >> 32);
         const CoefEntry e = lut.lookup(w);
         int last;
         if (e.kind == CoefEntry::Regular) [[likely]] {
             last = e.last;
             pos += e.run;
             bitpos += e.len + 1u;
+            used += e.len + 1;
             const int32_t negative = -static_cast<int32_t>((w << e.len) >> 31);
             const int32_t mag = e.level * mul + add;
             if (pos > 63)
@@ -163,6 +189,7 @@ bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block
             if (!read_escape(br, t, 0, last, run, level))
                 return false;
             bitpos = br.bit_position();
+            used = kRefillAfter + 1; // reload at the new position
             pos += run;
             if (pos > 63)
                 break;
