@@ -10,22 +10,6 @@
 namespace kestrova::mpeg4 {
 namespace {
 
-// 32 bits at bit position pos, zero-padded past the end; the same bits the
-// reader's peek gives.
-inline uint32_t window_at(const uint8_t* data, size_t size, size_t pos) {
-    const size_t byte = pos >> 3;
-    uint32_t w;
-    if (byte + 4 <= size) {
-        std::memcpy(&w, data + byte, 4);
-        w = __builtin_bswap32(w);
-    } else {
-        w = 0;
-        for (size_t i = 0; i < 4; ++i)
-            w = (w << 8) | (byte + i < size ? data[byte + i] : 0u);
-    }
-    return w << (pos & 7);
-}
-
 // 64 bits at bit position pos, zero-padded past the end; at least the top
 // 57 are stream bits (the rest are the low bits of the last byte's shift).
 inline uint64_t window64_at(const uint8_t* data, size_t size, size_t pos) {
@@ -41,6 +25,10 @@ inline uint64_t window64_at(const uint8_t* data, size_t size, size_t pos) {
     }
     return w << (pos & 7);
 }
+
+// One 64-bit load serves several symbols: a regular one takes at most
+// kCoefBits + 1 bits, and 57 of the loaded bits are stream bits.
+constexpr int kRefillAfter = 57 - (kCoefBits + 1);
 
 // One escaped coefficient (the escape code already consumed). False on an
 // invalid code.
@@ -89,9 +77,15 @@ inline bool decode_run(BitReader& br, const VlcTables& t, bool intra, const uint
     const uint8_t* data = br.data();
     const size_t size = br.size();
     size_t bitpos = br.bit_position();
+    uint64_t cache = window64_at(data, size, bitpos);
+    int used = 0;
     int pos = start;
     for (;;) {
-        const uint32_t w = window_at(data, size, bitpos);
+        if (used > kRefillAfter) {
+            cache = window64_at(data, size, bitpos);
+            used = 0;
+        }
+        const auto w = static_cast<uint32_t>((cache << used) >> 32);
         const CoefEntry e = lut.lookup(w);
         int last, run, level;
         if (e.kind == CoefEntry::Regular) {
@@ -99,11 +93,13 @@ inline bool decode_run(BitReader& br, const VlcTables& t, bool intra, const uint
             run = e.run;
             level = ((w << e.len) >> 31) ? -e.level : e.level;
             bitpos += e.len + 1u;
+            used += e.len + 1;
         } else if (e.kind == CoefEntry::Escape) {
             br.set_bit_position(bitpos + e.len);
             if (!read_escape(br, t, ti, last, run, level))
                 return false;
             bitpos = br.bit_position();
+            used = kRefillAfter + 1; // reload at the new position
         } else {
             br.set_bit_position(bitpos);
             return false;
@@ -159,9 +155,6 @@ bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block
     const uint8_t* data = br.data();
     const size_t size = br.size();
     size_t bitpos = br.bit_position();
-    // One 64-bit load serves several symbols: a regular one takes at most
-    // 13 bits, and 57 of the loaded bits are stream bits.
-    constexpr int kRefillAfter = 57 - (kCoefBits + 1);
     uint64_t cache = window64_at(data, size, bitpos);
     int used = 0;
     int pos = 0;
