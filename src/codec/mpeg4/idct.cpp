@@ -110,14 +110,13 @@ void idct_put_dc(int32_t dc, uint8_t* dst, ptrdiff_t stride) {
     // and 7 hold the rounded DC term, lines 1, 2 and 5, 6 it plus or minus
     // the rounding constant of the odd terms.
     const Acc e = Acc{362} * 362 * dc + (Acc{1} << 19);
-    const uint8_t base = clamp_byte(static_cast<int32_t>(e >> 20));
-    const uint8_t plus = clamp_byte(static_cast<int32_t>((e + 128) >> 20));
-    const uint8_t minus = clamp_byte(static_cast<int32_t>((e - 128) >> 20));
-    static constexpr int kKind[8] = {0, 1, 1, 0, 0, 2, 2, 0};
-    for (int r = 0; r < 8; ++r, dst += stride) {
-        const uint8_t v = kKind[r] == 0 ? base : kKind[r] == 1 ? plus : minus;
-        std::memset(dst, v, 8);
-    }
+    constexpr uint64_t kBytes = 0x0101010101010101;
+    const uint64_t base = kBytes * clamp_byte(static_cast<int32_t>(e >> 20));
+    const uint64_t plus = kBytes * clamp_byte(static_cast<int32_t>((e + 128) >> 20));
+    const uint64_t minus = kBytes * clamp_byte(static_cast<int32_t>((e - 128) >> 20));
+    const uint64_t lines[8] = {base, plus, plus, base, base, minus, minus, base};
+    for (int r = 0; r < 8; ++r)
+        std::memcpy(dst + r * stride, &lines[r], 8);
 }
 
 void idct_put_ref(int32_t* block, uint8_t* dst, ptrdiff_t stride) {
