@@ -106,9 +106,8 @@ int main(int argc, char** argv) {
     int width = 640, height = 480;
     if (argc > 3 &&
         (std::sscanf(argv[3], "%dx%d", &width, &height) != 2 || width < 16 || height < 16 ||
-         width > 1024 || height > 768 || width % 16 != 0 || height % 2 != 0)) {
-        std::fprintf(stderr, "size must be WxH, width a multiple of 16 up to 1024, height even "
-                             "up to 768\n");
+         width > 1024 || height > 768 || width % 16 != 0 || height % 16 != 0)) {
+        std::fprintf(stderr, "size must be WxH, multiples of 16, at most 1024x768\n");
         return 2;
     }
     if (pictures < 1) {
