@@ -177,6 +177,24 @@ TEST(Dequant, H263MethodOddAndEvenQuantiser) {
     EXPECT_EQ(d[9], 2047);
 }
 
+TEST(Dequant, SparseIntraFormMatchesFullBlock) {
+    // Every quantiser, levels across and beyond the coefficient range, DC
+    // and one AC position, listed or not in the mask.
+    for (int qp = 1; qp <= 31; ++qp) {
+        for (int level = -2300; level <= 2300; level += 7) {
+            int32_t full[64] = {}, sparse[64] = {};
+            full[0] = sparse[0] = level / 4;
+            full[9] = sparse[9] = level;
+            full[40] = sparse[40] = -level / 3;
+            dequant_intra(full, qp, dc_scaler(qp, false), 0, nullptr);
+            dequant_intra_h263(sparse, (uint64_t{1} << 9) | (uint64_t{1} << 40), qp,
+                               dc_scaler(qp, false));
+            for (int i = 0; i < 64; ++i)
+                ASSERT_EQ(full[i], sparse[i]) << "qp " << qp << " level " << level << " at " << i;
+        }
+    }
+}
+
 TEST(Dequant, MpegMethodWithMismatchControl) {
     uint8_t flat16[64];
     std::fill(flat16, flat16 + 64, 16);

@@ -59,10 +59,16 @@ void dequant_intra(int32_t* block, int qp, int dc_scale, int quant_type, const u
 
 void dequant_intra_h263(int32_t* block, uint64_t nonzero, int qp, int dc_scale) {
     block[0] = saturate(int64_t{block[0]} * dc_scale);
+    // 32-bit form of h263_level for qp 1..31: a magnitude past 2049
+    // saturates anyway, so clamping it there first changes no result.
+    const int32_t even = (qp & 1) ? 0 : 1;
     for (nonzero &= ~uint64_t{1}; nonzero != 0; nonzero &= nonzero - 1) {
         int32_t& v = block[__builtin_ctzll(nonzero)];
-        if (v != 0)
-            v = h263_level(v, qp);
+        if (v == 0)
+            continue;
+        const int32_t a = std::min(v < 0 ? -int64_t{v} : int64_t{v}, int64_t{2049});
+        const int32_t mag = qp * (2 * a + 1) - even;
+        v = v < 0 ? -std::min(mag, 2048) : std::min(mag, 2047);
     }
 }
 
