@@ -146,6 +146,17 @@ const auto kZigzagColumns = [] {
 
 } // namespace
 
+bool decode_intra_coefficients(BitReader& br, const VlcTables& t, const uint8_t* scan, int32_t* qf,
+                               uint64_t* written) {
+    uint64_t mask = 0;
+    const bool ok = decode_run(br, t, true, scan, 1, [&](int i, int level) {
+        qf[i] = level;
+        mask |= uint64_t{1} << i;
+    });
+    *written = mask;
+    return ok;
+}
+
 bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block) {
     // |F| = 2 qp |L| + qp, less one for an even qp. Regular symbols have
     // |L| <= 27, so with qp <= 31 they never reach the saturation limit.

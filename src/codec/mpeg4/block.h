@@ -18,6 +18,11 @@ bool decode_coefficients(BitReader& br, const VlcTables& t, bool intra, const ui
                          int start, int32_t* qf, uint8_t* positions = nullptr,
                          int* count = nullptr);
 
+// Intra AC coefficients from scan position 1 into qf (raster order, zeroed
+// by the caller); sets bit i of *written for every raster index i written.
+bool decode_intra_coefficients(BitReader& br, const VlcTables& t, const uint8_t* scan, int32_t* qf,
+                               uint64_t* written);
+
 // An inter block in zigzag order, inverse quantised by the H.263 method with
 // quantiser qp as it is read (same values as decode_coefficients followed by
 // dequant_inter), stored column by column (entry 8 x c + r holds row r,

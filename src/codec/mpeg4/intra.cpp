@@ -97,13 +97,12 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
     if (size < 0)
         return false;
     qf[0] = read_dc_differential(s.br, size);
-    uint8_t positions[64];
-    int count = 0;
+    uint64_t nonzero = 0; // raster positions that may be non-zero besides the DC
     if (coded) {
         const uint8_t* scan = kZigzagScan;
         if (ac_pred)
             scan = pred.direction == 2 ? kAltHorizontalScan : kAltVerticalScan;
-        if (!decode_coefficients(s.br, t, true, scan, 1, qf, positions, &count))
+        if (!decode_intra_coefficients(s.br, t, scan, qf, &nonzero))
             return false;
     }
     apply_intra_prediction(qf, pred, ac_pred, qp, scale);
@@ -123,7 +122,7 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
         dst = (b == 4 ? s.cur_cb() : s.cur_cr()) + ptrdiff_t{8 * row} * stride + 8 * col;
     }
     const bool ac_predicted = ac_pred && pred.source;
-    if (s.stream.quant_type == 0 && count == 0 && !ac_predicted) {
+    if (s.stream.quant_type == 0 && nonzero == 0 && !ac_predicted) {
         // Only the DC term: most intra blocks of flat pictures.
         rec.dc = static_cast<int32_t>(std::clamp<int64_t>(int64_t{qf[0]} * scale, -2048, 2047));
         qf[0] = 0;
@@ -133,9 +132,6 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
     if (s.stream.quant_type == 0) {
         // Only coded positions and, with AC prediction, the predicted first
         // row or column can be non-zero.
-        uint64_t nonzero = 0;
-        for (int i = 0; i < count; ++i)
-            nonzero |= uint64_t{1} << positions[i];
         if (ac_predicted)
             nonzero |= pred.direction == 1 ? kFirstColumn : kFirstRow;
         dequant_intra_h263(qf, nonzero, qp, scale);
