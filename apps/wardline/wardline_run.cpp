@@ -105,13 +105,9 @@ int RunWardline(const WardlineOptions& o) {
     // The program ships the motion module: register it, as its set-up would, and make the
     // control from its ProgID like a page does.
     std::string error;
-    const std::string modulePath =
-        hosting::FindShippedModule("libwardline.so", {".", "../lib", WARDLINE_MODULE_DIR}, &error);
-    if (modulePath.empty() || !hosting::RegisterModule(modulePath, &error)) {
-        std::fprintf(stderr, "wardline: %s\n", error.c_str());
-        return 1;
-    }
-    auto hosted = hosting::HostedControl::Create("WARDLINE.WardlineCtrl.1", nullptr, &error);
+    auto hosted = hosting::HostedControl::CreateShipped("libwardline.so",
+                                                        {".", "../lib", WARDLINE_MODULE_DIR},
+                                                        "WARDLINE.WardlineCtrl.1", nullptr, &error);
     if (!hosted) {
         std::fprintf(stderr, "wardline: %s\n", error.c_str());
         return 1;

@@ -52,6 +52,16 @@ bool RegisterModule(const std::string& modulePath, std::string* error) {
     return true;
 }
 
+std::unique_ptr<HostedControl> HostedControl::CreateShipped(std::string_view moduleFile,
+                                                            const std::vector<std::string>& folders,
+                                                            std::string_view progId,
+                                                            QWidget* parent, std::string* error) {
+    const std::string modulePath = FindShippedModule(moduleFile, folders, error);
+    if (modulePath.empty() || !RegisterModule(modulePath, error))
+        return nullptr;
+    return Create(progId, parent, error);
+}
+
 std::unique_ptr<HostedControl> HostedControl::Create(std::string_view progId, QWidget* parent,
                                                      std::string* error) {
     std::unique_ptr<HostedControl> hosted(new HostedControl);

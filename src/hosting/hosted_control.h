@@ -52,6 +52,14 @@ public:
     QVariant Call(std::string_view method, const QVariantList& args = {},
                   QString* error = nullptr) const;
 
+    // What a host program that ships its module does at start: registers the module (found
+    // as by FindShippedModule) in the user's settings store, then makes the control from
+    // `progId`. Null with a message in `error` when any step fails.
+    static std::unique_ptr<HostedControl> CreateShipped(std::string_view moduleFile,
+                                                        const std::vector<std::string>& folders,
+                                                        std::string_view progId, QWidget* parent,
+                                                        std::string* error);
+
 private:
     HostedControl() = default;
     std::unique_ptr<platform::SettingsStore> settings_;
