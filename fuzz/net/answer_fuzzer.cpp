@@ -4,6 +4,7 @@
 #include "net/receive_buffer.h"
 #include "net/refusal.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -54,16 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> out(capacity + 300);
     const std::size_t n = received.Take(out);
     drained.insert(drained.end(), out.begin(), out.begin() + n);
-    if (drained.size() != body.size() || std::memcmp(drained.data(), body.data(), body.size()) != 0)
+    if (!std::equal(drained.begin(), drained.end(), body.begin(), body.end()))
         std::abort(); // the stream lost or reordered bytes
 
     // The text is the kept bytes up to the first NUL.
     const auto bytes = answer.Bytes();
     if (bytes.size() != kept || bytes.size() > limit ||
-        std::memcmp(bytes.data(), body.data(), kept) != 0)
+        !std::equal(bytes.begin(), bytes.end(), body.begin(), body.begin() + kept))
         std::abort();
     const std::string text = answer.Text();
-    const void* nul = std::memchr(bytes.data(), 0, bytes.size());
+    const void* nul = bytes.empty() ? nullptr : std::memchr(bytes.data(), 0, bytes.size());
     const std::size_t expected =
         nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - bytes.data()) : kept;
     if (text.size() != expected)
