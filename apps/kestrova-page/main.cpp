@@ -1,7 +1,6 @@
 // kestrova-page: runs a page script that creates the registered controls by ProgID and
 // scripts them, in a window, or offscreen with --headless.
-#include "hosting/control_loader.h"
-#include "hosting/status_codes.h"
+#include "hosting/hosted_control.h"
 #include "page_host.h"
 #include "page_options.h"
 
@@ -11,28 +10,6 @@
 #include <cstdio>
 
 using kestrova::page::PageHost;
-
-namespace {
-
-// What a registration tool does: load the module and call its DllRegisterServer.
-bool RegisterModule(const QString& path) {
-    std::string error;
-    auto module = kestrova::hosting::LoadedModule::Open(
-        QFileInfo(path).absoluteFilePath().toStdString(), &error);
-    if (!module) {
-        std::fprintf(stderr, "kestrova-page: %s\n", error.c_str());
-        return false;
-    }
-    const int32_t status = module->Register();
-    if (status != kestrova::hosting::kOk) {
-        std::fprintf(stderr, "kestrova-page: registering %s failed: 0x%08X\n", qPrintable(path),
-                     static_cast<uint32_t>(status));
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QStringList args;
@@ -61,9 +38,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication app(argc, argv);
-    for (const QString& module : options->register_)
-        if (!RegisterModule(module))
+    // What a registration tool does: load each module and call its DllRegisterServer.
+    for (const QString& module : options->register_) {
+        std::string why;
+        if (!kestrova::hosting::RegisterModule(QFileInfo(module).absoluteFilePath().toStdString(),
+                                               &why)) {
+            std::fprintf(stderr, "kestrova-page: %s\n", why.c_str());
             return 3;
+        }
+    }
 
     PageHost host(options->params, headless, options->saveDir);
     QObject::connect(&host, &PageHost::finished, &app, [](int code) { QApplication::exit(code); });
