@@ -1,5 +1,6 @@
 #include "motion/motion_engine.h"
 
+#include "platform/posted_event.h"
 #include "stream/asf_session.h"
 #include "stream/jpeg_display.h"
 #include "stream/mjpeg_session.h"
@@ -137,7 +138,7 @@ void MotionEngine::ForgetPictures() {
 void MotionEngine::Post(int type, int code) {
     std::lock_guard lock(targetMutex_);
     if (target_)
-        QCoreApplication::postEvent(target_, new EngineEvent(type, code));
+        platform::PostEvent(target_, new EngineEvent(type, code));
 }
 
 void MotionEngine::PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_t) {

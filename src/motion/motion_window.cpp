@@ -7,6 +7,7 @@
 #include "motion/credentials.h"
 #include "motion/motion_engine.h"
 #include "motion/motion_protocol.h"
+#include "platform/posted_event.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -80,6 +81,8 @@ CMotionWindow::CMotionWindow(QWidget* parent, std::unique_ptr<ConfigTransport> t
 
 CMotionWindow::~CMotionWindow() {
     MotionEngine::Instance().ClearNotificationTarget(this);
+    // Events still queued for this window are deleted by Qt after this body.
+    platform::AcquirePostedEvents();
 }
 
 void CMotionWindow::CreateWindow() {
@@ -378,6 +381,7 @@ void CMotionWindow::Pause(int ms) {
 }
 
 bool CMotionWindow::event(QEvent* e) {
+    platform::AcquirePostedEvents();
     if (e->type() == MotionEngine::StreamEndedEventType()) {
         OnStreamEnded(MotionEngine::EventCode(e));
         return true;

@@ -4,6 +4,7 @@
 #include "audio/null_sound_device.h"
 #include "net/endpoints.h"
 #include "net/refusal.h"
+#include "platform/posted_event.h"
 #include "platform/settings_store.h"
 #include "stream/asf_session.h"
 #include "stream/jpeg_display.h"
@@ -108,6 +109,8 @@ CVideoWindow::~CVideoWindow() {
     mpeg4Display_->StopThread(timings_.consumerStop);
     jpegDisplay_->StopThread(timings_.consumerStop);
     audio_->StopThread(timings_.consumerStop);
+    // Events still queued for this window are deleted by Qt after this body.
+    platform::AcquirePostedEvents();
 }
 
 void CVideoWindow::SetTimings(const stream::EngineTimings& timings) {
@@ -361,7 +364,7 @@ void CVideoWindow::SnapShot() {
 }
 
 void CVideoWindow::PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    QCoreApplication::postEvent(this, new StreamEvent(message, wParam, lParam));
+    platform::PostEvent(this, new StreamEvent(message, wParam, lParam));
 }
 
 void CVideoWindow::DrawPicture(const stream::VideoPicture& picture) {
@@ -370,11 +373,11 @@ void CVideoWindow::DrawPicture(const stream::VideoPicture& picture) {
         return;
     (view == &mpeg4View_ ? drawnMpeg4_ : drawnJpeg_).fetch_add(1);
     if (!updatePending_.exchange(true))
-        QCoreApplication::postEvent(this,
-                                    new QEvent(static_cast<QEvent::Type>(kPictureComposedEvent)));
+        platform::PostEvent(this, new QEvent(static_cast<QEvent::Type>(kPictureComposedEvent)));
 }
 
 bool CVideoWindow::event(QEvent* e) {
+    platform::AcquirePostedEvents();
     switch (static_cast<int>(e->type())) {
     case EventType(stream::WM_STREAM_ENDED):
         OnStreamEnded(static_cast<int>(static_cast<StreamEvent*>(e)->WParam()));
