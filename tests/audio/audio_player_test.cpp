@@ -31,7 +31,7 @@ TEST(AudioPlayer, FrameSize160RefillsOneHalfEvery1280BytesOfCursorTime) {
     ASSERT_TRUE(rig.Start());
     EXPECT_TRUE(rig.device->Playing());
     EXPECT_TRUE(rig.HalfIs(0, 1));
-    EXPECT_EQ(rig.window.AudioClock(), 100u);
+    EXPECT_EQ(rig.SettledAudioClock(100u), 100u);
 
     rig.device->Advance(639);
     std::this_thread::sleep_for(30ms);
@@ -45,7 +45,7 @@ TEST(AudioPlayer, FrameSize160RefillsOneHalfEvery1280BytesOfCursorTime) {
     EXPECT_TRUE(rig.HalfIs(0, 3));
     ASSERT_TRUE(rig.Step());
     EXPECT_TRUE(rig.HalfIs(1, 4));
-    EXPECT_EQ(rig.window.AudioClock(), 400u);
+    EXPECT_EQ(rig.SettledAudioClock(400u), 400u);
     EXPECT_EQ(rig.device->Unlocks(), 4u) << "exactly one refill per half period";
 
     EXPECT_TRUE(rig.player.StopThread(2000));
@@ -63,7 +63,8 @@ TEST(AudioPlayer, EmptyQueueAndShortFramesPlaySilence) {
     EXPECT_TRUE(rig.HalfIs(0, 7));
     ASSERT_TRUE(rig.Step()); // queue empty: half 1 silent
     EXPECT_TRUE(rig.HalfIs(1, kSilent));
-    EXPECT_EQ(rig.window.AudioClock(), CAudioPlayer::kSilenceTimestamp);
+    EXPECT_EQ(rig.SettledAudioClock(CAudioPlayer::kSilenceTimestamp),
+              CAudioPlayer::kSilenceTimestamp);
 
     ASSERT_TRUE(rig.Step()); // half 0 held 7s: empty queue overwrites them
     EXPECT_TRUE(rig.HalfIs(0, kSilent));
@@ -88,7 +89,8 @@ TEST(AudioPlayer, SoundOffPlaysSilenceAndDrainsOneFramePerRefill) {
     ASSERT_TRUE(rig.Step());
     EXPECT_TRUE(rig.HalfIs(1, kSilent));
     EXPECT_EQ(rig.window.AudioQueue().Count(), 2u);
-    EXPECT_EQ(rig.window.AudioClock(), CAudioPlayer::kSilenceTimestamp);
+    EXPECT_EQ(rig.SettledAudioClock(CAudioPlayer::kSilenceTimestamp),
+              CAudioPlayer::kSilenceTimestamp);
 
     rig.player.SetAudioWanted(true);
     ASSERT_TRUE(rig.Step());
@@ -106,7 +108,7 @@ TEST(AudioPlayer, FramesMoreThanOneSecondBehindThePictureAreDropped) {
     ASSERT_TRUE(rig.player.Open(2, 160));
     ASSERT_TRUE(rig.Start());
     EXPECT_TRUE(rig.HalfIs(0, 3));
-    EXPECT_EQ(rig.window.AudioClock(), 4000u);
+    EXPECT_EQ(rig.SettledAudioClock(4000u), 4000u);
     EXPECT_EQ(rig.window.AudioQueue().Count(), 1u);
 
     rig.window.SetVideoClock(9000); // the picture runs ahead: everything queued is late
@@ -123,7 +125,7 @@ TEST(AudioPlayer, UnknownFormatCodeGivesEmptyBlocksWithoutCallingTheDecoder) {
     ASSERT_TRUE(rig.player.Open(6, 160));
     ASSERT_TRUE(rig.Start());
     EXPECT_TRUE(rig.HalfIs(0, kSilent));
-    EXPECT_EQ(rig.window.AudioClock(), 1u) << "the frame was taken and its time played";
+    EXPECT_EQ(rig.SettledAudioClock(1u), 1u) << "the frame was taken and its time played";
     EXPECT_EQ(rig.decoder->calls, 0);
 }
 

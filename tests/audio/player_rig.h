@@ -11,6 +11,7 @@
 #include <new>
 #include <span>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace kestrova::audio::testing {
@@ -114,6 +115,19 @@ struct PlayerRig {
     bool WaitRefills(std::uint64_t n) {
         refills = n;
         return device->WaitForUnlocks(n, std::chrono::seconds(5));
+    }
+
+    // The player sets the audio clock just after it hands the filled half to the
+    // device, so a refill can be seen a moment before its clock: returns the clock
+    // once it reads `expected`, or what it reads after two seconds.
+    std::uint32_t SettledAudioClock(std::uint32_t expected) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        std::uint32_t clock = window.AudioClock();
+        while (clock != expected && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            clock = window.AudioClock();
+        }
+        return clock;
     }
 
     // The 16-bit sample at byte offset `at` of the sound buffer.
