@@ -107,7 +107,9 @@ TEST_F(ControlTest, ApplySendsEditsAndRestartsPicture) {
               std::string::npos)
         << motion;
     EXPECT_TRUE(MotionEngine::Instance().sessionActive);
-    EXPECT_GT(CameraCount("requests_total"), streamsBefore + 1) << "the stream was opened again";
+    // The stream is opened again on the engine's thread: the camera sees it a moment later.
+    EXPECT_TRUE(WaitFor([&] { return CameraCount("requests_total") > streamsBefore + 1; }))
+        << "the stream was opened again";
     EXPECT_FALSE(MotionEngine::Instance().SessionFinished(false));
 
     // The camera refuses titles this long: without "MOT: OK" the picture stays stopped.
