@@ -3,8 +3,10 @@
 #include "codec/mpeg4/dequant.h"
 #include "codec/mpeg4/idct.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -191,6 +193,10 @@ TEST(Dequant, SparseIntraFormMatchesFullBlock) {
                                dc_scaler(qp, false));
             for (int i = 0; i < 64; ++i)
                 ASSERT_EQ(full[i], sparse[i]) << "qp " << qp << " level " << level << " at " << i;
+            // The rule in wide arithmetic: |F| = qp (2 |QF| + 1) - (1 for an even qp).
+            const int64_t wide = int64_t{qp} * (2 * int64_t{std::abs(level)} + 1) - (qp % 2 == 0);
+            const int64_t expected = std::clamp<int64_t>(level < 0 ? -wide : wide, -2048, 2047);
+            ASSERT_EQ(sparse[9], level == 0 ? 0 : expected) << "qp " << qp << " level " << level;
         }
     }
 }

@@ -10,9 +10,13 @@ inline int32_t saturate(int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, -2048, 2047));
 }
 
+// The H.263 method for one non-zero level: |F| = qp (2 |QF| + 1), less one for an even
+// qp, saturated. In 32-bit arithmetic for qp 1..31 (all a stream can carry): a
+// magnitude past 2049 saturates anyway, so clamping it there first changes no result.
 inline int32_t h263_level(int32_t qf, int qp) {
-    const int64_t mag = int64_t{qp} * (2 * int64_t{std::abs(qf)} + 1) - ((qp & 1) ? 0 : 1);
-    return saturate(qf < 0 ? -mag : mag);
+    const int32_t a = static_cast<int32_t>(std::min(std::abs(int64_t{qf}), int64_t{2049}));
+    const int32_t mag = qp * (2 * a + 1) - ((qp & 1) ? 0 : 1);
+    return qf < 0 ? -std::min(mag, 2048) : std::min(mag, 2047);
 }
 
 // Mismatch control of the MPEG method: an even sum over a non-zero block
@@ -59,16 +63,10 @@ void dequant_intra(int32_t* block, int qp, int dc_scale, int quant_type, const u
 
 void dequant_intra_h263(int32_t* block, uint64_t nonzero, int qp, int dc_scale) {
     block[0] = saturate(int64_t{block[0]} * dc_scale);
-    // 32-bit form of h263_level for qp 1..31: a magnitude past 2049
-    // saturates anyway, so clamping it there first changes no result.
-    const int32_t even = (qp & 1) ? 0 : 1;
     for (nonzero &= ~uint64_t{1}; nonzero != 0; nonzero &= nonzero - 1) {
         int32_t& v = block[__builtin_ctzll(nonzero)];
-        if (v == 0)
-            continue;
-        const int32_t a = std::min(v < 0 ? -int64_t{v} : int64_t{v}, int64_t{2049});
-        const int32_t mag = qp * (2 * a + 1) - even;
-        v = v < 0 ? -std::min(mag, 2048) : std::min(mag, 2047);
+        if (v != 0)
+            v = h263_level(v, qp);
     }
 }
 
