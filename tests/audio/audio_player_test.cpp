@@ -14,6 +14,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::PlayerRig;
+using testing::WaitUntil;
 
 constexpr std::int16_t kSilent = 0;
 
@@ -217,11 +218,7 @@ TEST(AudioPlayer, FailuresEndTheThreadWithTheirCodeAndStopTheSound) {
             rig.decoder->fault = fault;
         }
         rig.device->Advance(640);
-        const auto end = std::chrono::steady_clock::now() + 5s;
-        while (!rig.player.IsFinished() && std::chrono::steady_clock::now() < end) {
-            std::this_thread::sleep_for(1ms);
-        }
-        ASSERT_TRUE(rig.player.IsFinished());
+        ASSERT_TRUE(WaitUntil([&] { return rig.player.IsFinished(); }, 5s));
         EXPECT_EQ(rig.player.ExitCode(), code);
         EXPECT_FALSE(rig.device->Playing());
         const auto messages = rig.window.Messages();

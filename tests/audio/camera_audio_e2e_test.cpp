@@ -21,6 +21,7 @@ namespace kestrova::audio {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::WaitUntil;
 
 // Keeps a copy of every block the camera's decoder hands out, in order.
 class TapDecoder final : public BlockDecoder {
@@ -47,17 +48,6 @@ private:
     std::unique_ptr<BlockDecoder> inner_;
     std::shared_ptr<Tap> tap_;
 };
-
-template <typename F> bool WaitUntil(F done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // The simulated camera's live stream with 16 kbit/s G.726 audio, received by a
 // stream session and played by the audio object into the clocked null device.

@@ -16,6 +16,18 @@
 
 namespace kestrova::audio::testing {
 
+// Polls `done` every millisecond until it holds or `limit` has passed.
+template <typename F> bool WaitUntil(F done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 // The window as the audio object sees it: queues, clocks and the posted messages.
 class FakeWindow final : public stream::StreamWindow {
 public:
@@ -121,13 +133,8 @@ struct PlayerRig {
     // device, so a refill can be seen a moment before its clock: returns the clock
     // once it reads `expected`, or what it reads after two seconds.
     std::uint32_t SettledAudioClock(std::uint32_t expected) const {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        std::uint32_t clock = window.AudioClock();
-        while (clock != expected && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            clock = window.AudioClock();
-        }
-        return clock;
+        WaitUntil([&] { return window.AudioClock() == expected; }, std::chrono::seconds(2));
+        return window.AudioClock();
     }
 
     // The 16-bit sample at byte offset `at` of the sound buffer.
