@@ -49,10 +49,11 @@ inline constexpr std::array<int, 16> kPackedPixelOrder = {0, 1, 4, 5, 8,  9,  12
 // Byte shuffles that interleave packed blue, green and red bytes into 48
 // bytes of BGR: masks[chunk][component] picks, for each byte of output chunk,
 // the packed position of the pixel whose component lands there (0x80: none).
-constexpr std::array<std::array<std::array<uint8_t, 16>, 3>, 3> makeInterleaveMasks() {
+constexpr std::array<std::array<std::array<uint8_t, 16>, 3>, 3>
+makeInterleaveMasks(const std::array<int, 16>& packedOrder) {
     std::array<int, 16> positionOf{};
     for (int pos = 0; pos < 16; ++pos) {
-        positionOf[kPackedPixelOrder[pos]] = pos;
+        positionOf[packedOrder[pos]] = pos;
     }
     std::array<std::array<std::array<uint8_t, 16>, 3>, 3> masks{};
     for (int chunk = 0; chunk < 3; ++chunk) {
@@ -67,7 +68,41 @@ constexpr std::array<std::array<std::array<uint8_t, 16>, 3>, 3> makeInterleaveMa
     return masks;
 }
 
-inline constexpr auto kInterleaveMasks = makeInterleaveMasks();
+inline constexpr auto kInterleaveMasks = makeInterleaveMasks(kPackedPixelOrder);
+
+// The interleave with one shuffle per component when each group's 16 bytes
+// hold its even pixels, then its odd ones. Every byte position k of the three
+// 16-byte output chunks wants a different component in each chunk, so
+// `spread[comp]` moves each component byte to the position where its chunk
+// wants it, and `pick[chunk]` selects green (first mask) and red (second
+// mask) over blue for that chunk.
+inline constexpr std::array<int, 16> kEvenOddPixelOrder = {0, 2, 4, 6, 8, 10, 12, 14,
+                                                           1, 3, 5, 7, 9, 11, 13, 15};
+
+struct RotatedInterleave {
+    std::array<std::array<uint8_t, 16>, 3> spread{};
+    std::array<std::array<std::array<uint8_t, 16>, 2>, 3> pick{};
+};
+
+constexpr RotatedInterleave makeRotatedInterleave(const std::array<int, 16>& packedOrder) {
+    std::array<int, 16> positionOf{};
+    for (int pos = 0; pos < 16; ++pos) {
+        positionOf[packedOrder[pos]] = pos;
+    }
+    RotatedInterleave r{};
+    for (int chunk = 0; chunk < 3; ++chunk) {
+        for (int k = 0; k < 16; ++k) {
+            const int n = chunk * 16 + k;
+            const int comp = n % 3;
+            r.spread[comp][k] = static_cast<uint8_t>(positionOf[n / 3]);
+            r.pick[chunk][0][k] = comp == 1 ? 0x80 : 0;
+            r.pick[chunk][1][k] = comp == 2 ? 0x80 : 0;
+        }
+    }
+    return r;
+}
+
+inline constexpr RotatedInterleave kRotatedInterleave = makeRotatedInterleave(kEvenOddPixelOrder);
 
 // The same interleave for four 16-pixel groups at once (64 pixels, 192
 // output bytes) with two-table byte permutes: for output block m, `blueGreen`
