@@ -1,8 +1,10 @@
 // Decodes the same clip (default 600 pictures of 640x480) with this decoder
-// and with libavcodec's MPEG-4 decoder on one thread, and prints pictures per
-// second.
+// and with libavcodec's MPEG-4 decoder on one thread (and with Xvid's own
+// decoder where libxvidcore is built in), and prints pictures per second.
 //
-// Usage: mpeg4_bench [pictures] [qscale] [WxH]
+// Usage: mpeg4_bench [pictures] [qscale] [WxH] [mpeg4|libxvid] [mv4]
+//   the fourth argument picks the encoder FFmpeg runs (its own, or Xvid
+//   through libxvidcore); "mv4" lets it code four motion vectors per block.
 //
 // Both sides do the same work: one picture decoded per input frame, no
 // deblocking and no doubling (the layer header switches doubling off). Ours
@@ -22,6 +24,9 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
+#ifdef KESTROVA_HAVE_XVID
+#include <xvid.h>
+#endif
 
 #include "codec/mpeg4/decoder.h"
 #include "mpeg4/clip_support.h"
@@ -96,6 +101,48 @@ double reference(const std::vector<Bytes>& frames, uint64_t& checksum) {
     return s;
 }
 
+#ifdef KESTROVA_HAVE_XVID
+// Xvid's own decoder, returning pointers into its own buffers (like
+// libavcodec), one thread, no post-processing.
+double xvid_reference(const std::vector<Bytes>& frames, uint64_t& checksum) {
+    xvid_gbl_init_t init{};
+    init.version = XVID_VERSION;
+    xvid_global(nullptr, XVID_GBL_INIT, &init, nullptr);
+    xvid_dec_create_t create{};
+    create.version = XVID_VERSION;
+    create.num_threads = 1;
+    if (xvid_decore(nullptr, XVID_DEC_CREATE, &create, nullptr) != 0)
+        return -1;
+    std::vector<Bytes> inputs = frames;
+    const double start = cpu_seconds();
+    for (Bytes& in : inputs) {
+        uint8_t* data = in.data();
+        int left = static_cast<int>(in.size());
+        while (left > 0) {
+            xvid_dec_frame_t frame{};
+            frame.version = XVID_VERSION;
+            frame.bitstream = data;
+            frame.length = left;
+            frame.output.csp = XVID_CSP_INTERNAL;
+            xvid_dec_stats_t stats{};
+            stats.version = XVID_VERSION;
+            const int used = xvid_decore(create.handle, XVID_DEC_DECODE, &frame, &stats);
+            if (used <= 0)
+                break;
+            data += used;
+            left -= used;
+            if (stats.type > 0 && frame.output.plane[0] != nullptr)
+                checksum += *static_cast<const uint8_t*>(frame.output.plane[0]);
+            if (stats.type != XVID_TYPE_VOL)
+                break;
+        }
+    }
+    const double s = cpu_seconds() - start;
+    xvid_decore(create.handle, XVID_DEC_DESTROY, nullptr, nullptr);
+    return s;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -112,14 +159,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pictures must be at least 1\n");
         return 2;
     }
+    const std::string encoder = argc > 4 ? argv[4] : "mpeg4";
+    if (encoder != "mpeg4" && encoder != "libxvid") {
+        std::fprintf(stderr, "encoder must be mpeg4 or libxvid\n");
+        return 2;
+    }
+    const bool fourVectors = argc > 5 && std::string(argv[5]) == "mv4";
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
     const std::string dir = t::make_temp_dir();
     const std::string m4v = dir + "/bench.m4v";
     const std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
                             "'testsrc2=size=" +
-                            size + ":rate=25' -frames:v " + std::to_string(pictures) +
-                            " -c:v mpeg4 -qscale:v " + std::to_string(qscale) +
-                            " -g 12 -bf 0 -f m4v '" + m4v + "'";
+                            size + ":rate=25' -frames:v " + std::to_string(pictures) + " -c:v " +
+                            encoder + " -qscale:v " + std::to_string(qscale) +
+                            (fourVectors ? " -flags +mv4" : "") + " -g 12 -bf 0 -f m4v '" + m4v +
+                            "'";
     if (dir.empty() || !t::run(cmd)) {
         std::fprintf(stderr, "could not encode the clip\n");
         return 1;
@@ -132,7 +186,10 @@ int main(int argc, char** argv) {
     // (the machine is shared; the fastest pass is the least disturbed one).
     ours(frames, sum);
     reference(frames, sum);
-    double a = 1e30, b = 1e30;
+    double a = 1e30, b = 1e30, x = 1e30;
+#ifdef KESTROVA_HAVE_XVID
+    xvid_reference(frames, sum);
+#endif
     for (int pass = 0; pass < 3; ++pass) {
         const double ta = ours(frames, sum);
         const double tb = reference(frames, sum);
@@ -140,13 +197,24 @@ int main(int argc, char** argv) {
             return 1;
         a = std::min(a, ta);
         b = std::min(b, tb);
+#ifdef KESTROVA_HAVE_XVID
+        const double tx = xvid_reference(frames, sum);
+        if (tx > 0)
+            x = std::min(x, tx);
+#endif
     }
     const double fa = double(frames.size()) / a;
     const double fb = double(frames.size()) / b;
-    std::printf("pictures: %zu (%s, qscale %d, GOP 12)\n", frames.size(), size.c_str(), qscale);
+    std::printf("pictures: %zu (%s, qscale %d, GOP 12, encoder %s%s)\n", frames.size(),
+                size.c_str(), qscale, encoder.c_str(), fourVectors ? ", four vectors" : "");
     std::printf("ours:       %8.1f pictures/s\n", fa);
     std::printf("libavcodec: %8.1f pictures/s (one thread)\n", fb);
     std::printf("ratio:      %8.2fx\n", fa / fb);
+    if (x < 1e30) {
+        const double fx = double(frames.size()) / x;
+        std::printf("libxvidcore: %7.1f pictures/s (one thread)\n", fx);
+        std::printf("xvid ratio: %8.2fx\n", fa / fx);
+    }
     std::printf("(checksum %llu)\n", static_cast<unsigned long long>(sum));
     return 0;
 }
