@@ -11,8 +11,11 @@ void CFrameChain::Add(std::vector<uint8_t> data, uint32_t timestamp) {
 }
 
 void CFrameChain::Add(std::unique_ptr<FrameRecord> record) {
-    std::lock_guard lock(mutex_);
-    records_.push_back(std::move(record));
+    {
+        std::lock_guard lock(mutex_);
+        records_.push_back(std::move(record));
+    }
+    arrived_.notify_one();
 }
 
 std::unique_ptr<FrameRecord> CFrameChain::Pop() {
@@ -22,6 +25,24 @@ std::unique_ptr<FrameRecord> CFrameChain::Pop() {
     auto record = std::move(records_.front());
     records_.pop_front();
     return record;
+}
+
+std::unique_ptr<FrameRecord> CFrameChain::WaitPop(const std::atomic<bool>& cancel,
+                                                  std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    arrived_.wait_for(lock, timeout, [&] { return !records_.empty() || cancel.load(); });
+    if (records_.empty() || cancel.load())
+        return nullptr;
+    auto record = std::move(records_.front());
+    records_.pop_front();
+    return record;
+}
+
+void CFrameChain::WakeWaiters() {
+    // Taking the lock orders the waiter's look at its cancel flag before this wake-up, so
+    // a flag set just before the call is never missed.
+    { std::lock_guard lock(mutex_); }
+    arrived_.notify_all();
 }
 
 std::size_t CFrameChain::Count() const {

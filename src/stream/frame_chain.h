@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -23,11 +26,18 @@ public:
     void Add(std::unique_ptr<FrameRecord> record);
     // Null when empty.
     std::unique_ptr<FrameRecord> Pop();
+    // Blocks until a record is there, `cancel` is set (and WakeWaiters called), or `timeout`
+    // passed; null unless a record was taken. Consumers sleep here instead of polling.
+    std::unique_ptr<FrameRecord> WaitPop(const std::atomic<bool>& cancel,
+                                         std::chrono::milliseconds timeout);
+    // Wakes every WaitPop so that it looks at its cancel flag again.
+    void WakeWaiters();
     std::size_t Count() const;
     void Clear();
 
 private:
     mutable std::mutex mutex_;
+    std::condition_variable arrived_;
     std::deque<std::unique_ptr<FrameRecord>> records_;
 };
 

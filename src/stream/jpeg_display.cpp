@@ -25,6 +25,11 @@ bool CJpegDisplay::StartVideo(int width, int height, std::span<const uint8_t>) {
     return true;
 }
 
+void CJpegDisplay::OnStopRequested() {
+    if (Window())
+        Window()->VideoQueue().WakeWaiters();
+}
+
 int CJpegDisplay::Run() {
     int code;
     try {
@@ -42,8 +47,7 @@ int CJpegDisplay::Loop() {
     FrameImage image;
     CFrameChain& queue = Window()->VideoQueue();
     while (!IsStopRequested()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(timings_.poll));
-        auto frame = queue.Pop();
+        auto frame = queue.WaitPop(StopFlag(), std::chrono::milliseconds(timings_.idleWait));
         if (!frame || frame->data.empty())
             continue;
         if (!image.Decode(frame->data, ImageFormat::Jpeg))

@@ -30,6 +30,7 @@ public:
 
 protected:
     int Run() override;
+    void OnStopRequested() override;
 
 private:
     int Loop();

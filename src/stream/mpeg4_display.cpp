@@ -69,6 +69,11 @@ void CMpeg4Display::ReleaseDecoder() {
     decoderOpen_ = false;
 }
 
+void CMpeg4Display::OnStopRequested() {
+    if (Window())
+        Window()->VideoQueue().WakeWaiters();
+}
+
 int CMpeg4Display::Run() {
     try {
         return Loop();
@@ -100,8 +105,7 @@ int CMpeg4Display::Loop() {
     uint32_t pictures = 0;
     CFrameChain& queue = Window()->VideoQueue();
     while (!IsStopRequested()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(timings_.poll));
-        auto frame = queue.Pop();
+        auto frame = queue.WaitPop(StopFlag(), std::chrono::milliseconds(timings_.idleWait));
         if (!frame)
             continue;
         const std::size_t configBytes = prepend_ ? config_.size() : 0;

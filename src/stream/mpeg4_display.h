@@ -49,6 +49,7 @@ public:
 
 protected:
     int Run() override;
+    void OnStopRequested() override;
 
 private:
     int Loop();

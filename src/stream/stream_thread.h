@@ -23,7 +23,10 @@ public:
     // Asks the thread to stop and waits until it finished or the time-out passed; it never
     // forces the thread. True when the thread has finished.
     bool StopThread(uint32_t timeoutMs);
-    void RequestStop() { stopRequest_.store(true); }
+    void RequestStop() {
+        stopRequest_.store(true);
+        OnStopRequested();
+    }
 
     bool IsFinished() const { return finished_.load(); }
     bool IsStopRequested() const { return stopRequest_.load(); }
@@ -40,6 +43,10 @@ protected:
     // Called on the thread with a non-zero result of Run.
     virtual void ReportEnd(int code);
     void SleepMs(uint32_t ms) const;
+    // Called after the stop request is set, on the requesting thread: a thread that blocks
+    // on something else than a time-out wakes itself here.
+    virtual void OnStopRequested() {}
+    const std::atomic<bool>& StopFlag() const { return stopRequest_; }
 
     // Joins the finished thread of an earlier run (call from owner threads only).
     void Reap();
