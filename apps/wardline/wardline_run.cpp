@@ -85,15 +85,22 @@ std::string SetupJson(const motion::MotionHostInterface& w, int mode) {
       << ",\"message\":" << JsonText(w.MessageText().toStdString())
       << ",\"loaded\":" << (set.loaded ? "true" : "false") << ",\"resolution\":" << set.resolution
       << ",\"areas\":[";
+    // x1..y2 as the camera stores them; "window" where the frame shows them.
+    auto rects = [&o](const motion::Rect& c, int x1, int y1, int x2, int y2) {
+        o << ",\"x1\":" << c.left << ",\"y1\":" << c.top << ",\"x2\":" << c.right
+          << ",\"y2\":" << c.bottom << ",\"window\":[" << x1 << "," << y1 << "," << x2 << "," << y2
+          << "]";
+    };
     for (int n = 0; n < motion::kAreaCount; ++n) {
         const auto& a = set.areas[n];
         o << (n ? "," : "") << "{\"enable\":" << a.enable << ",\"threshold\":" << a.threshold
-          << ",\"sensitivity\":" << a.sensitivity << ",\"title\":" << JsonText(a.title)
-          << ",\"x1\":" << a.x1 << ",\"y1\":" << a.y1 << ",\"x2\":" << a.x2 << ",\"y2\":" << a.y2
-          << ",\"indicator\":" << a.indicator << "}";
+          << ",\"sensitivity\":" << a.sensitivity << ",\"title\":" << JsonText(a.title);
+        rects(a.camera, a.x1, a.y1, a.x2, a.y2);
+        o << ",\"indicator\":" << a.indicator << "}";
     }
-    o << "],\"view\":{\"enable\":" << v.enable << ",\"x1\":" << v.x1 << ",\"y1\":" << v.y1
-      << ",\"x2\":" << v.x2 << ",\"y2\":" << v.y2 << "}}";
+    o << "],\"view\":{\"enable\":" << v.enable;
+    rects(v.camera, v.x1, v.y1, v.x2, v.y2);
+    o << "}}";
     return o.str();
 }
 

@@ -1,7 +1,7 @@
 // Feeds arbitrary camera replies to the motion set-up parsers. Whatever the camera
 // answers, the model must stay fit to be sent back: titles without line breaks and
-// within their bound, and save bodies made only of CR LF-ended lines within the
-// save buffer.
+// within their bound, rectangles on the camera's picture, and save bodies made only of
+// CR LF-ended lines within the save buffer.
 #include "motion/motion_protocol.h"
 
 #include <cstdint>
@@ -26,6 +26,15 @@ void CheckBody(const std::string& body) {
     }
 }
 
+void CheckOnPicture(const Rect& r) {
+    for (int x : {r.left, r.right})
+        if (x < 0 || x > 640)
+            std::abort();
+    for (int y : {r.top, r.bottom})
+        if (y < 0 || y > 480)
+            std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -33,17 +42,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     AreaSet areas;
     ParseAreaReply(reply, areas);
-    for (const MotionArea& area : areas.areas)
+    for (const MotionArea& area : areas.areas) {
         if (!IsSendableTitle(area.title))
             std::abort();
+        CheckOnPicture(area.camera);
+    }
     CheckBody(BuildSaveAreaBody(areas));
 
     ViewArea view;
     ParseViewReply(reply, view);
+    CheckOnPicture(view.camera);
     CheckBody(BuildSaveViewBody(view));
 
     if (auto value = LookupValue(reply, "RES: ")) {
-        if (value->find('\r') != std::string_view::npos)
+        if (value->find_first_of("\r\n") != std::string_view::npos)
             std::abort();
         (void)ParseInteger(*value);
     }

@@ -40,16 +40,31 @@ Rect CAreaFrame::OuterRect() const {
     return ToRect(geometry());
 }
 
+void CAreaFrame::Place(const QRect& stored) {
+    setGeometry(stored.x(), stored.y(), std::clamp(stored.width(), kMinFrameSize, kPictureWidth),
+                std::clamp(stored.height(), kMinFrameSize, kPictureHeight));
+    placed_ = geometry();
+}
+
 void CAreaFrame::MoveFrame(const QRect& proposed) {
     setGeometry(ToQRect(KeepMovingOnPicture(ToRect(proposed), ToRect(picture_))));
 }
 
-void CAreaFrame::SizeFrame(const QRect& proposed) {
-    Rect r = KeepSizingOnPicture(ToRect(proposed), ToRect(picture_));
-    // Tracking limits of the frame window.
-    r.right = std::clamp(r.right, r.left + kMinFrameSize, r.left + kPictureWidth);
-    r.bottom = std::clamp(r.bottom, r.top + kMinFrameSize, r.top + kPictureHeight);
-    setGeometry(ToQRect(r));
+void CAreaFrame::SizeFrame(const QRect& proposed, Edge edges) {
+    setGeometry(ToQRect(SizeOnPicture(ToRect(proposed), edges, ToRect(picture_))));
+}
+
+Edge CAreaFrame::EdgesAt(QPoint pos) const {
+    Edge e = Edge::None;
+    if (pos.x() < kGrip)
+        e = e | Edge::Left;
+    else if (pos.x() >= width() - kGrip)
+        e = e | Edge::Right;
+    if (pos.y() < kTopGrip)
+        e = e | Edge::Top;
+    else if (pos.y() >= height() - kGrip)
+        e = e | Edge::Bottom;
+    return e;
 }
 
 void CAreaFrame::ApplyShape() {
@@ -82,40 +97,50 @@ void CAreaFrame::paintEvent(QPaintEvent*) {
     p.drawRect(StaticRect().adjusted(0, 0, -1, -1));
 }
 
+namespace {
+Qt::CursorShape SizingCursor(Edge e) {
+    const bool horizontal = Has(e, Edge::Left) || Has(e, Edge::Right);
+    const bool vertical = Has(e, Edge::Top) || Has(e, Edge::Bottom);
+    if (horizontal && vertical) {
+        const bool falling = Has(e, Edge::Left) == Has(e, Edge::Top); // top-left / bottom-right
+        return falling ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor;
+    }
+    return horizontal ? Qt::SizeHorCursor : vertical ? Qt::SizeVerCursor : Qt::ArrowCursor;
+}
+} // namespace
+
 void CAreaFrame::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
     const QPoint pos = event->position().toPoint();
     pressParent_ = mapToParent(pos);
     pressGeometry_ = geometry();
-    const bool onEdge = pos.x() >= width() - kGrip || pos.y() >= height() - kGrip;
-    drag_ = onEdge ? Drag::Size : Drag::Move;
+    sizing_ = EdgesAt(pos);
+    drag_ = sizing_ == Edge::None ? Drag::Move : Drag::Size;
     raise();
 }
 
 void CAreaFrame::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     if (drag_ == Drag::None) {
-        const bool right = pos.x() >= width() - kGrip, bottom = pos.y() >= height() - kGrip;
-        setCursor(right && bottom ? Qt::SizeFDiagCursor
-                  : right         ? Qt::SizeHorCursor
-                  : bottom        ? Qt::SizeVerCursor
-                                  : Qt::ArrowCursor);
+        setCursor(SizingCursor(EdgesAt(pos)));
         return;
     }
     const QPoint delta = mapToParent(pos) - pressParent_;
     if (drag_ == Drag::Move) {
         MoveFrame(pressGeometry_.translated(delta));
-    } else {
-        const bool right = pressParent_.x() >= pressGeometry_.right() + 1 - kGrip;
-        const bool bottom = pressParent_.y() >= pressGeometry_.bottom() + 1 - kGrip;
-        QRect r = pressGeometry_;
-        if (right)
-            r.setWidth(r.width() + delta.x());
-        if (bottom)
-            r.setHeight(r.height() + delta.y());
-        SizeFrame(r);
+        return;
     }
+    Rect r = ToRect(pressGeometry_);
+    if (Has(sizing_, Edge::Left))
+        r.left += delta.x();
+    if (Has(sizing_, Edge::Right))
+        r.right += delta.x();
+    if (Has(sizing_, Edge::Top))
+        r.top += delta.y();
+    if (Has(sizing_, Edge::Bottom))
+        r.bottom += delta.y();
+    SizeFrame(ToQRect(r), sizing_);
 }
 
 void CAreaFrame::mouseReleaseEvent(QMouseEvent* event) {

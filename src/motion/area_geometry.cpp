@@ -37,6 +37,19 @@ Rect KeepSizingOnPicture(Rect r, const Rect& p) {
     return r;
 }
 
+Rect SizeOnPicture(Rect r, Edge edges, const Rect& p) {
+    r = KeepSizingOnPicture(r, p);
+    if (Has(edges, Edge::Left))
+        r.left = std::clamp(r.left, r.right - kPictureWidth, r.right - kMinFrameSize);
+    else
+        r.right = std::clamp(r.right, r.left + kMinFrameSize, r.left + kPictureWidth);
+    if (Has(edges, Edge::Top))
+        r.top = std::clamp(r.top, r.bottom - kPictureHeight, r.bottom - kMinFrameSize);
+    else
+        r.bottom = std::clamp(r.bottom, r.top + kMinFrameSize, r.top + kPictureHeight);
+    return r;
+}
+
 Rect FrameToCamera(const Rect& f, const Rect& p) {
     const int l = std::max(f.left, p.left), t = std::max(f.top, p.top);
     const int r = std::min(f.right, p.right), b = std::min(f.bottom, p.bottom);

@@ -16,6 +16,19 @@ Rect KeepMovingOnPicture(Rect proposed, const Rect& picture);
 // A resized frame has each edge clamped to the picture.
 Rect KeepSizingOnPicture(Rect proposed, const Rect& picture);
 
+// The edges a sizing drag moves (a corner moves two).
+enum class Edge : unsigned { None = 0, Left = 1, Top = 2, Right = 4, Bottom = 8 };
+constexpr Edge operator|(Edge a, Edge b) {
+    return static_cast<Edge>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
+}
+constexpr bool Has(Edge set, Edge e) {
+    return (static_cast<unsigned>(set) & static_cast<unsigned>(e)) != 0;
+}
+
+// A frame sized by dragging `edges`: each moved edge is clamped to the picture, then to the
+// tracking limits (16 x 16 to 400 x 300) while the opposite edges stay where they are.
+Rect SizeOnPicture(Rect proposed, Edge edges, const Rect& picture);
+
 // The camera rectangle of a frame: its outer rectangle (caption and borders included)
 // clipped to the picture, scaled by 1.6; x2 and y2 stop at 639 and 479.
 Rect FrameToCamera(const Rect& frame, const Rect& picture);

@@ -5,6 +5,8 @@
 #include "net/endpoints.h"
 #include "net/refusal.h"
 
+#include <array>
+
 namespace kestrova::motion {
 
 namespace {
@@ -57,10 +59,23 @@ bool MotionConfigClient::ReadConfiguration() {
         host_.ShowMessage(kMsgDeviceBusy);
         return false;
     }
+    // An empty answer, a moved page or any other text without the set-up is no read: taking
+    // it would leave zeros that the next save writes over the camera's areas.
     if (IsViewMode()) {
-        ParseViewReply(*reply, view);
+        ViewArea next = view;
+        if (ParseViewReply(*reply, next) == 0) {
+            host_.ShowMessage(kMsgNoSetup);
+            return false;
+        }
+        view = next;
+        view.loaded = true;
     } else {
-        ParseAreaReply(*reply, areas);
+        AreaSet next = areas;
+        if (ParseAreaReply(*reply, next) == 0) {
+            host_.ShowMessage(kMsgNoSetup);
+            return false;
+        }
+        areas = next;
         areas.loaded = true;
     }
     return true;
@@ -81,46 +96,52 @@ bool MotionConfigClient::FetchSnapshot(FrameImage& image) {
     return true;
 }
 
-SaveResult MotionConfigClient::SaveView(const std::function<std::optional<Rect>()>& viewFrame) {
-    if (!IsViewMode())
+SaveResult
+MotionConfigClient::SaveView(const std::function<std::optional<Rect>()>& editedViewFrame) {
+    if (!IsViewMode() || !view.loaded)
         return SaveResult::NotSent;
-    if (view.enable != 0 && viewFrame) {
-        if (auto camera = viewFrame()) {
-            const Rect r = RoundViewRect(*camera);
-            view.x1 = r.left;
-            view.y1 = r.top;
-            view.x2 = r.right;
-            view.y2 = r.bottom;
-        }
+    ViewArea next = view;
+    next.resolution = kSentResolution;
+    if (next.enable != 0 && editedViewFrame) {
+        if (auto camera = editedViewFrame())
+            SetCameraRect(next, RoundViewRect(*camera));
     }
     view.resolution = kSentResolution;
-    auto reply = Post(BuildSaveViewBody(view));
-    if (!reply) {
-        host_.ShowMessage(kMsgCannotConnect);
-        return SaveResult::CannotConnect;
-    }
-    return Contains(*reply, kSaveAcceptedMarker) ? SaveResult::Confirmed : SaveResult::Unconfirmed;
+    const SaveResult result = PostSave(BuildSaveViewBody(next));
+    if (result == SaveResult::Confirmed)
+        view = next;
+    return result;
 }
 
-SaveResult MotionConfigClient::SaveAreas(const std::function<std::optional<Rect>(int)>& areaFrame,
-                                         const std::function<void()>& stopStream) {
-    if (!IsAreaMode())
+SaveResult
+MotionConfigClient::SaveAreas(const std::function<std::optional<Rect>(int)>& editedAreaFrame,
+                              const std::function<void()>& stopStream) {
+    if (!IsAreaMode() || !areas.loaded)
         return SaveResult::NotSent;
     areas.resolution = kSentResolution;
+    std::array<Rect, kAreaCount> sent;
+    AreaSet next = areas;
     for (int n = 0; n < kAreaCount; ++n) {
-        MotionArea& a = areas.areas[n];
-        if (a.enable == 0 || !areaFrame)
-            continue;
-        if (auto camera = areaFrame(n)) {
-            a.x1 = camera->left;
-            a.y1 = camera->top;
-            a.x2 = camera->right;
-            a.y2 = camera->bottom;
+        MotionArea& a = next.areas[n];
+        if (a.enable != 0 && editedAreaFrame) {
+            if (auto camera = editedAreaFrame(n))
+                a.camera = *camera;
         }
+        sent[n] = a.camera;
     }
-    const std::string body = BuildSaveAreaBody(areas);
+    const std::string body = BuildSaveAreaBody(next);
     if (stopStream)
         stopStream();
+    const SaveResult result = PostSave(body);
+    if (result == SaveResult::Confirmed) {
+        // Only the rectangles: the rest of the model may have changed meanwhile.
+        for (int n = 0; n < kAreaCount; ++n)
+            SetCameraRect(areas.areas[n], sent[n]);
+    }
+    return result;
+}
+
+SaveResult MotionConfigClient::PostSave(std::string_view body) {
     auto reply = Post(body);
     if (!reply) {
         host_.ShowMessage(kMsgCannotConnect);

@@ -78,21 +78,26 @@ public:
 
     // Reads the set-up of the mode into the model, running the authorization dialog at most
     // three times on refusal. In every mode but the view mode a success marks the areas
-    // loaded. Messages for failures go to the host.
+    // loaded. A reply that carries none of the command's keys is a failed read and changes
+    // nothing. Messages for failures go to the host.
     bool ReadConfiguration();
 
     // The view-mode picture: false (with "Can not connect !" or the busy message shown) when
     // it could not be had.
     bool FetchSnapshot(FrameImage& image);
 
-    // View mode only. `viewFrame` gives the view frame's camera rectangle when it exists;
-    // an enabled view sends it rounded to 16 / 8 and keeps the rounded values.
-    SaveResult SaveView(const std::function<std::optional<Rect>()>& viewFrame);
+    // View mode only, and only once the view was read. `editedViewFrame` gives the camera
+    // rectangle of the view frame when the user moved or sized it; an enabled view then
+    // sends it rounded to 16 / 8, otherwise the camera values as read or last saved. The
+    // sent values become the model's once the camera confirms them.
+    SaveResult SaveView(const std::function<std::optional<Rect>()>& editedViewFrame);
 
-    // Area mode only. `areaFrame(n)` gives area n's frame camera rectangle when it exists
-    // (enabled areas are refreshed from it); `stopStream` runs after the body is built and
-    // before it is posted.
-    SaveResult SaveAreas(const std::function<std::optional<Rect>(int)>& areaFrame,
+    // Area mode only, and only once the areas were read. `editedAreaFrame(n)` gives the
+    // camera rectangle of area n's frame when the user moved or sized it; enabled areas send
+    // it, every other area the camera values as read or last saved. `stopStream` runs after
+    // the body is built and before it is posted. The sent values become the model's once the
+    // camera confirms them.
+    SaveResult SaveAreas(const std::function<std::optional<Rect>(int)>& editedAreaFrame,
                          const std::function<void()>& stopStream);
 
     // Posts the release command, once more when the first reply lacks "MOT: OK". Nothing in
@@ -101,6 +106,7 @@ public:
 
 private:
     std::optional<std::string> Post(std::string_view body);
+    SaveResult PostSave(std::string_view body);
 
     ConfigTransport& transport_;
     ConfigHost& host_;

@@ -21,8 +21,10 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
-// One motion area. After a read its rectangle holds window coordinates; after a save of an
-// enabled area it holds the camera coordinates that were sent.
+// One motion area. Its rectangle is kept twice: `camera` as the camera stores it (read or
+// last saved) and x1..y2, the window rectangle derived from it where the frame is placed.
+// A save sends `camera` unless the user moved or sized the frame, so values never drift
+// through the lossy window scale.
 struct MotionArea {
     int32_t enable = 0;
     int32_t threshold = 0;
@@ -30,6 +32,7 @@ struct MotionArea {
     int32_t indicator = 0; // last motion level copied in by the area's timer, 0..255
     int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     std::string title;
+    Rect camera;
 };
 
 struct AreaSet {
@@ -43,10 +46,13 @@ struct AreaSet {
     }
 };
 
+// The view, kept like an area: the camera's rectangle and the window rectangle shown for it.
 struct ViewArea {
     int32_t resolution = 0;
     int32_t enable = 0;
     int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    Rect camera;
+    bool loaded = false; // a read in view mode succeeded
 };
 
 // The stream display scale in percent for the resolution code read in area mode.

@@ -1,5 +1,8 @@
 #include "motion/motion_protocol.h"
 
+#include "motion/area_geometry.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <limits>
@@ -15,10 +18,10 @@ std::optional<std::string_view> LookupValue(std::string_view reply, std::string_
     if (at == std::string_view::npos)
         return std::nullopt;
     const auto from = at + key.size();
-    const auto cr = reply.find('\r', from);
-    if (cr == std::string_view::npos)
+    const auto end = reply.find_first_of("\r\n", from);
+    if (end == std::string_view::npos)
         return std::nullopt;
-    return reply.substr(from, cr - from);
+    return reply.substr(from, end - from);
 }
 
 int32_t ParseInteger(std::string_view text) {
@@ -44,17 +47,64 @@ int32_t CameraToWindow(int32_t camera) {
     return static_cast<int32_t>(camera * 0.625);
 }
 
+Rect CameraToWindow(const Rect& c) {
+    return {CameraToWindow(c.left), CameraToWindow(c.top), CameraToWindow(c.right),
+            CameraToWindow(c.bottom)};
+}
+
+void SetCameraRect(MotionArea& area, const Rect& camera) {
+    area.camera = camera;
+    const Rect w = CameraToWindow(camera);
+    area.x1 = w.left;
+    area.y1 = w.top;
+    area.x2 = w.right;
+    area.y2 = w.bottom;
+}
+
+void SetCameraRect(ViewArea& view, const Rect& camera) {
+    view.camera = camera;
+    const Rect w = CameraToWindow(camera);
+    view.x1 = w.left;
+    view.y1 = w.top;
+    view.x2 = w.right;
+    view.y2 = w.bottom;
+}
+
 namespace {
 
-void TakeInt(std::string_view reply, std::string_view key, int32_t& target) {
-    if (auto v = LookupValue(reply, key))
-        target = ParseInteger(*v);
-}
+// Reads the lookups of one reply and counts the keys found.
+class ReplyReader {
+public:
+    explicit ReplyReader(std::string_view reply) : reply_(reply) {}
+    int Found() const { return found_; }
 
-void TakeWindowCoordinate(std::string_view reply, std::string_view key, int32_t& target) {
-    if (auto v = LookupValue(reply, key))
-        target = CameraToWindow(ParseInteger(*v));
-}
+    std::optional<std::string_view> Take(std::string_view key) {
+        auto v = LookupValue(reply_, key);
+        if (v)
+            ++found_;
+        return v;
+    }
+    void Int(std::string_view key, int32_t& target) {
+        if (auto v = Take(key))
+            target = ParseInteger(*v);
+    }
+    // A coordinate clamped to 0..limit.
+    void Coordinate(std::string_view key, int& target, int limit) {
+        if (auto v = Take(key))
+            target = std::clamp<int32_t>(ParseInteger(*v), 0, limit);
+    }
+    // The four edges x1, y1, x2, y2 under `prefix`, kept in `camera`.
+    void CameraRect(const std::string& prefix, Rect& camera) {
+        Coordinate(prefix + "X1: ", camera.left, kCameraWidth);
+        Coordinate(prefix + "Y1: ", camera.top, kCameraHeight);
+        Coordinate(prefix + "X2: ", camera.right, kCameraWidth);
+        Coordinate(prefix + "Y2: ", camera.bottom, kCameraHeight);
+    }
+
+private:
+    std::string_view reply_;
+    int found_ = 0;
+};
 
 std::string AreaKey(int n, std::string_view field) {
     return "AREA" + std::to_string(n) + std::string(field);
@@ -68,41 +118,43 @@ void AppendLine(std::string& body, std::string_view key, int32_t value) {
 
 } // namespace
 
-void ParseAreaReply(std::string_view reply, AreaSet& set) {
-    TakeInt(reply, "RES: ", set.resolution);
+int ParseAreaReply(std::string_view reply, AreaSet& set) {
+    ReplyReader r(reply);
+    r.Int("RES: ", set.resolution);
     for (int n = 0; n < kAreaCount; ++n) {
         MotionArea& a = set.areas[n];
-        TakeInt(reply, AreaKey(n, "EN: "), a.enable);
-        TakeInt(reply, AreaKey(n, "THD: "), a.threshold);
-        TakeInt(reply, AreaKey(n, "SENS: "), a.sensitivity);
+        r.Int(AreaKey(n, "EN: "), a.enable);
+        r.Int(AreaKey(n, "THD: "), a.threshold);
+        r.Int(AreaKey(n, "SENS: "), a.sensitivity);
         // A title that could not be sent back unchanged is not taken.
-        if (auto title = LookupValue(reply, AreaKey(n, "TLE: ")); title && IsSendableTitle(*title))
+        if (auto title = r.Take(AreaKey(n, "TLE: ")); title && IsSendableTitle(*title))
             a.title = std::string(*title);
-        TakeWindowCoordinate(reply, AreaKey(n, "X1: "), a.x1);
-        TakeWindowCoordinate(reply, AreaKey(n, "Y1: "), a.y1);
-        TakeWindowCoordinate(reply, AreaKey(n, "X2: "), a.x2);
-        TakeWindowCoordinate(reply, AreaKey(n, "Y2: "), a.y2);
+        Rect camera = a.camera;
+        r.CameraRect(AreaKey(n, ""), camera);
+        SetCameraRect(a, camera);
     }
+    return r.Found();
 }
 
-void ParseViewReply(std::string_view reply, ViewArea& view) {
+int ParseViewReply(std::string_view reply, ViewArea& view) {
+    ReplyReader r(reply);
+    r.Int("RES: ", view.resolution);
     view.resolution = kSentResolution;
-    TakeInt(reply, "VIEWEN: ", view.enable);
-    // The view's rectangle is used as it stands.
-    TakeInt(reply, "VIEWAREAX1: ", view.x1);
-    TakeInt(reply, "VIEWAREAY1: ", view.y1);
-    TakeInt(reply, "VIEWAREAX2: ", view.x2);
-    TakeInt(reply, "VIEWAREAY2: ", view.y2);
+    r.Int("VIEWEN: ", view.enable);
+    Rect camera = view.camera;
+    r.CameraRect("VIEWAREA", camera);
+    SetCameraRect(view, camera);
+    return r.Found();
 }
 
 std::string BuildSaveViewBody(const ViewArea& view) {
     std::string body = "COMMAND: MOT_SAVE_VIEW\r\n";
     AppendLine(body, "RES: ", view.resolution);
     AppendLine(body, "VIEWEN: ", view.enable);
-    AppendLine(body, "VIEWAREAX1: ", view.x1);
-    AppendLine(body, "VIEWAREAY1: ", view.y1);
-    AppendLine(body, "VIEWAREAX2: ", view.x2);
-    AppendLine(body, "VIEWAREAY2: ", view.y2);
+    AppendLine(body, "VIEWAREAX1: ", view.camera.left);
+    AppendLine(body, "VIEWAREAY1: ", view.camera.top);
+    AppendLine(body, "VIEWAREAX2: ", view.camera.right);
+    AppendLine(body, "VIEWAREAY2: ", view.camera.bottom);
     body += "\r\n";
     return body;
 }
@@ -118,10 +170,10 @@ std::string BuildSaveAreaBody(const AreaSet& set) {
         body += AreaKey(n, "TLE: ");
         body += a.title;
         body += "\r\n";
-        AppendLine(body, AreaKey(n, "X1: "), a.x1);
-        AppendLine(body, AreaKey(n, "Y1: "), a.y1);
-        AppendLine(body, AreaKey(n, "X2: "), a.x2);
-        AppendLine(body, AreaKey(n, "Y2: "), a.y2);
+        AppendLine(body, AreaKey(n, "X1: "), a.camera.left);
+        AppendLine(body, AreaKey(n, "Y1: "), a.camera.top);
+        AppendLine(body, AreaKey(n, "X2: "), a.camera.right);
+        AppendLine(body, AreaKey(n, "Y2: "), a.camera.bottom);
     }
     body += "\r\n";
     return body;
@@ -154,6 +206,12 @@ std::string_view MessageText(int id) {
         return "Device is busy, please try again later.";
     case kMsgProtected:
         return "Protected object. This object is protected.";
+    case kMsgNoSetup:
+        return "The camera sent no motion set-up.";
+    case kMsgSaved:
+        return "Saved.";
+    case kMsgNotSaved:
+        return "Not saved !";
     default:
         return {};
     }

@@ -25,8 +25,9 @@ inline constexpr std::size_t kMaxTitleLength = 4096;
 inline constexpr std::size_t kSaveBodyLimit = 20480;
 bool IsSendableTitle(std::string_view title);
 
-// The text after the first `key` up to the next carriage return; nothing when the key or
-// the carriage return is missing.
+// The text after the first `key` up to the end of its line (a carriage return or a line
+// feed, so lines ended by a line feed alone are read too); nothing when the key is missing
+// or its line has no end (a cut reply may have cut the value).
 std::optional<std::string_view> LookupValue(std::string_view reply, std::string_view key);
 
 // Text to integer the way the camera's numbers are read: leading white space, an optional
@@ -35,13 +36,21 @@ int32_t ParseInteger(std::string_view text);
 
 // Camera coordinate to window coordinate: x 0.625, truncated toward zero.
 int32_t CameraToWindow(int32_t camera);
+// The window rectangle shown for a camera rectangle.
+Rect CameraToWindow(const Rect& camera);
+// Stores a camera rectangle and the window rectangle derived from it.
+void SetCameraRect(MotionArea& area, const Rect& camera);
+void SetCameraRect(ViewArea& view, const Rect& camera);
 
-// Fill the model from a read reply. A key that cannot be looked up leaves its field as it
-// was. The view's resolution is set to 3 whatever the reply says.
-void ParseAreaReply(std::string_view reply, AreaSet& set);
-void ParseViewReply(std::string_view reply, ViewArea& view);
+// Fill the model from a read reply and return how many of the command's keys it carried
+// (0: the reply is not a set-up at all). A key that cannot be looked up leaves its field as
+// it was. Coordinates are clamped to the camera's 640 x 480 picture (0..640, 0..480), so a
+// value the camera could not mean is never sent back. The view's resolution is set to 3
+// whatever the reply says.
+int ParseAreaReply(std::string_view reply, AreaSet& set);
+int ParseViewReply(std::string_view reply, ViewArea& view);
 
-// Save bodies, line by line in the camera's order.
+// Save bodies, line by line in the camera's order; rectangles in camera coordinates.
 std::string BuildSaveViewBody(const ViewArea& view);
 std::string BuildSaveAreaBody(const AreaSet& set);
 
@@ -54,6 +63,9 @@ int32_t RoundViewY(int32_t y);
 inline constexpr int kMsgCannotConnect = 1001;
 inline constexpr int kMsgDeviceBusy = 1003;
 inline constexpr int kMsgProtected = 1004;
+inline constexpr int kMsgNoSetup = 1005;  // the read's answer carried none of the set-up's keys
+inline constexpr int kMsgSaved = 1006;    // the camera answered a save with "MOT: OK"
+inline constexpr int kMsgNotSaved = 1007; // it answered something else
 // The text of message `id`; empty for an unknown id.
 std::string_view MessageText(int id);
 

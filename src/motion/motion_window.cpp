@@ -30,6 +30,27 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// Every exchange with the camera blocks the window's thread: show the wait cursor for each.
+class WaitCursorTransport final : public ConfigTransport {
+public:
+    explicit WaitCursorTransport(ConfigTransport& inner) : inner_(inner) {}
+    std::optional<std::string> Post(const std::string& url, std::string_view body,
+                                    const Credentials& credentials) override {
+        WaitCursor wait;
+        return inner_.Post(url, body, credentials);
+    }
+    bool PostForImage(FrameImage& image, const std::string& url, std::string_view body,
+                      const Credentials& credentials, std::string* replyText) override {
+        WaitCursor wait;
+        return inner_.PostForImage(image, url, body, credentials, replyText);
+    }
+
+private:
+    ConfigTransport& inner_;
+};
+
+constexpr int kNoticeMs = 4000;
+
 QImage ToQImage(const FrameImage& image) {
     const int w = image.Width(), h = image.Height();
     if (!image.IsValid() || w <= 0 || h <= 0)
@@ -52,7 +73,8 @@ QImage ToQImage(const FrameImage& image) {
 CMotionWindow::CMotionWindow(QWidget* parent, std::unique_ptr<ConfigTransport> transport)
     : QWidget(parent),
       transport_(transport ? std::move(transport) : std::make_unique<HttpConfigTransport>()),
-      client_(*transport_, *this) {
+      waitingTransport_(std::make_unique<WaitCursorTransport>(*transport_)),
+      client_(*waitingTransport_, *this) {
     setFocusPolicy(Qt::StrongFocus);
     ok_ = new QPushButton("OK", this);
     ok_->setDefault(true);
@@ -72,6 +94,9 @@ CMotionWindow::CMotionWindow(QWidget* parent, std::unique_ptr<ConfigTransport> t
         w->hide();
     connect(ok_, &QPushButton::clicked, this, &CMotionWindow::OnOk);
     connect(cancel_, &QPushButton::clicked, this, &CMotionWindow::OnCancel);
+    noticeTimer_ = new QTimer(this);
+    noticeTimer_->setSingleShot(true);
+    connect(noticeTimer_, &QTimer::timeout, message_, &QWidget::hide);
     for (int n = 0; n < kAreaCount; ++n) {
         timers_[n] = new QTimer(this);
         connect(timers_[n], &QTimer::timeout, this, [this, n] { OnTimer(n); });
@@ -160,6 +185,8 @@ bool CMotionWindow::ReadConfiguration() {
     WaitCursor wait;
     if (!client_.ReadConfiguration())
         return false;
+    // Frames kept from an earlier showing move to what the camera holds now.
+    PlaceFramesFromModel(false);
     if (!client_.IsViewMode()) {
         scale_ = StreamScaleForResolution(client_.areas.resolution);
         for (QTimer* t : timers_)
@@ -221,7 +248,7 @@ void CMotionWindow::ShowFrame(int index, int enable, int x1, int y1, int x2, int
             index == 0 ? QString() : QString::fromStdString(client_.areas.areas[index - 1].title);
         frame = new CAreaFrame(title, QRect(0, 0, kPictureWidth, kPictureHeight), this);
         // Placed where the values say; only the user's next move pulls it onto the picture.
-        frame->setGeometry(x1, y1, x2 - x1, y2 - y1);
+        frame->Place(QRect(x1, y1, x2 - x1, y2 - y1));
     }
     frame->show();
     frame->raise();
@@ -234,12 +261,37 @@ std::optional<Rect> CMotionWindow::FrameToCamera(int index) const {
                                  Rect{0, 0, kPictureWidth, kPictureHeight});
 }
 
+std::optional<Rect> CMotionWindow::EditedFrameToCamera(int index) const {
+    if (index < 0 || index >= kFrameCount || !frames_[index] || !frames_[index]->Edited())
+        return std::nullopt;
+    return FrameToCamera(index);
+}
+
+void CMotionWindow::PlaceFramesFromModel(bool enabledOnly) {
+    auto place = [](CAreaFrame* f, int x1, int y1, int x2, int y2) {
+        if (f)
+            f->Place(QRect(x1, y1, x2 - x1, y2 - y1));
+    };
+    if (client_.IsViewMode()) {
+        const ViewArea& v = client_.view;
+        if (!enabledOnly || v.enable != 0)
+            place(frames_[0], v.x1, v.y1, v.x2, v.y2);
+        return;
+    }
+    for (int n = 0; n < kAreaCount; ++n) {
+        const MotionArea& a = client_.areas.areas[n];
+        if (!enabledOnly || a.enable != 0)
+            place(frames_[n + 1], a.x1, a.y1, a.x2, a.y2);
+    }
+}
+
 CAreaFrame* CMotionWindow::Frame(int index) const {
     return index >= 0 && index < kFrameCount ? frames_[index].data() : nullptr;
 }
 
 void CMotionWindow::ReleaseCamera() {
     MotionEngine& engine = MotionEngine::Instance();
+    WaitCursor wait;
     if (!client_.IsViewMode()) {
         Pause(timings_.stopWait);
         engine.Stop(IsJpeg(), timings_.sessionStop);
@@ -278,15 +330,25 @@ void CMotionWindow::SetMotionThrehold(int index, int value) {
 
 void CMotionWindow::MotionApply() {
     MotionEngine& engine = MotionEngine::Instance();
-    const auto result = client_.SaveAreas([this](int n) { return FrameToCamera(n + 1); },
+    const auto result = client_.SaveAreas([this](int n) { return EditedFrameToCamera(n + 1); },
                                           [&] {
+                                              WaitCursor wait;
                                               Pause(timings_.stopWait);
                                               engine.Stop(IsJpeg(), timings_.sessionStop);
                                               engine.sessionActive = false;
                                           });
     if (result == SaveResult::Confirmed) {
-        Pause(timings_.restartWait);
-        StartShowing();
+        // The frames the user changed now stand where the stored values say.
+        PlaceFramesFromModel(true);
+        {
+            WaitCursor wait;
+            Pause(timings_.restartWait);
+            StartShowing();
+        }
+        if (MessageText().isEmpty())
+            ShowNotice(kMsgSaved);
+    } else if (result == SaveResult::Unconfirmed) {
+        ShowMessage(kMsgNotSaved);
     }
 }
 
@@ -324,7 +386,13 @@ bool CMotionWindow::SetMotionTitle(int index, const std::string& title) {
 }
 
 void CMotionWindow::OnOk() {
-    client_.SaveView([this] { return FrameToCamera(0); });
+    const auto result = client_.SaveView([this] { return EditedFrameToCamera(0); });
+    if (result == SaveResult::Confirmed) {
+        PlaceFramesFromModel(true); // the view frame shows the rounded values it stored
+        ShowNotice(kMsgSaved);
+    } else if (result == SaveResult::Unconfirmed) {
+        ShowMessage(kMsgNotSaved);
+    }
 }
 
 void CMotionWindow::OnCancel() {
@@ -350,7 +418,13 @@ void CMotionWindow::OnStreamEnded(int code) {
     ShowMessage(kMsgCannotConnect);
 }
 
+void CMotionWindow::ShowNotice(int id) {
+    ShowMessage(id);
+    noticeTimer_->start(kNoticeMs);
+}
+
 void CMotionWindow::ShowMessage(int id) {
+    noticeTimer_->stop();
     message_->setText(QString::fromUtf8(motion::MessageText(id).data(),
                                         static_cast<int>(motion::MessageText(id).size())));
     message_->show();

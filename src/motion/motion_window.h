@@ -96,20 +96,28 @@ protected:
 
 private:
     void ShowMessage(int id) override;
+    // A message that goes away by itself after a few seconds (a save's outcome).
+    void ShowNotice(int id);
     std::optional<Credentials> AskCredentials() override;
     void Initialise();
     void ShowConfiguration();
+    // Places the existing frames where the model's rectangles say (after a read or a save).
+    void PlaceFramesFromModel(bool enabledOnly);
+    // The camera rectangle of a frame the user moved or sized; nothing for an untouched one.
+    std::optional<Rect> EditedFrameToCamera(int index) const;
     void OnStreamEnded(int code);
     void OnTimer(int area);
     static void Pause(int ms);
 
     std::unique_ptr<ConfigTransport> transport_;
+    std::unique_ptr<ConfigTransport> waitingTransport_; // transport_ under the wait cursor
     MotionConfigClient client_;
     MotionDialogHost* host_ = nullptr;
     MotionTimings timings_;
     std::array<QPointer<CAreaFrame>, kFrameCount> frames_;
     std::array<QTimer*, kAreaCount> timers_{};
     QLabel* message_ = nullptr;
+    QTimer* noticeTimer_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QWidget* picture_ = nullptr;

@@ -113,4 +113,16 @@ std::string ControlTest::CameraMotion() const {
     return at == std::string::npos ? std::string() : status.substr(at);
 }
 
+sim::MotionSetup ControlTest::StoredSetup() const {
+    // "/status" ends with the set-up: ,"motion":{...}}
+    std::string text = CameraMotion();
+    text = text.substr(std::string("\"motion\":").size());
+    if (!text.empty())
+        text.pop_back();
+    sim::MotionSetup setup;
+    std::string error;
+    EXPECT_TRUE(sim::MotionSetupFromJson(text, setup, &error)) << error << ": " << text;
+    return setup;
+}
+
 } // namespace kestrova::motion::testing

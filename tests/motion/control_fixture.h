@@ -5,6 +5,7 @@
 #include "motion/motion_host.h"
 #include "motion/motion_window.h"
 #include "sim/camera_simulator.h"
+#include "sim/motion_store.h"
 
 #include <QTemporaryDir>
 #include <deque>
@@ -45,6 +46,7 @@ protected:
     bool WaitFor(const std::function<bool()>& done, int timeoutMs = 8000);
     int CameraCount(const std::string& key) const; // a number in the camera's status
     std::string CameraMotion() const;              // the camera's stored set-up as JSON
+    sim::MotionSetup StoredSetup() const;          // the same, read back from "/status"
 
     std::unique_ptr<QTemporaryDir> temp;
     std::unique_ptr<sim::CameraSimulator> camera;

@@ -1,7 +1,9 @@
+#include "codec/image/frame_image.h"
 #include "control_fixture.h"
 #include "motion/area_frame.h"
 #include "motion/auth_prompt.h"
 #include "motion/motion_engine.h"
+#include "sim/motion_store.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -101,11 +103,12 @@ TEST_F(ControlTest, ApplySendsEditsAndRestartsPicture) {
     EXPECT_NE(motion.find("\"title\":\"Area 1\",\"x1\":0,\"y1\":80,\"x2\":160,\"y2\":240"),
               std::string::npos)
         << motion;
-    // Area 4 was disabled: it sends the window coordinates it was read with.
+    // Area 4 was disabled: it keeps the camera's rectangle.
     EXPECT_NE(motion.find("\"enable\":0,\"threshold\":50,\"sensitivity\":50,\"title\":\"Area "
-                          "4\",\"x1\":200,\"y1\":150,\"x2\":400,\"y2\":300"),
+                          "4\",\"x1\":320,\"y1\":240,\"x2\":640,\"y2\":480"),
               std::string::npos)
         << motion;
+    EXPECT_EQ(window->MessageText(), "Saved.");
     EXPECT_TRUE(MotionEngine::Instance().sessionActive);
     // The stream is opened again on the engine's thread: the camera sees it a moment later.
     EXPECT_TRUE(WaitFor([&] { return CameraCount("requests_total") > streamsBefore + 1; }))
@@ -117,7 +120,118 @@ TEST_F(ControlTest, ApplySendsEditsAndRestartsPicture) {
     control->MotionApply();
     EXPECT_FALSE(MotionEngine::Instance().sessionActive);
     EXPECT_TRUE(MotionEngine::Instance().SessionFinished(false));
+    EXPECT_EQ(window->MessageText(), "Not saved !");
     EXPECT_EQ(CameraMotion().find(std::string(100, 'x')), std::string::npos);
+}
+
+// Read -> Apply -> read keeps every rectangle the user did not touch, in both modes, whether
+// the area is enabled, disabled, ticked or unticked, at the picture's edges and at odd values.
+TEST_F(ControlTest, UntouchedAreasAndViewSurviveApplyExactly) {
+    const std::string setup =
+        R"({"res":3,"view":{"enable":1,"x1":1,"y1":1,"x2":639,"y2":479},"areas":[)"
+        R"({"enable":1,"threshold":1,"sensitivity":99,"title":"All","x1":0,"y1":0,"x2":639,"y2":479},)"
+        R"({"enable":0,"threshold":50,"sensitivity":50,"title":"Off","x1":1,"y1":3,"x2":333,"y2":477},)"
+        R"({"enable":1,"threshold":50,"sensitivity":50,"title":"Low","x1":0,"y1":240,"x2":320,"y2":480},)"
+        R"({"enable":1,"threshold":7,"sensitivity":5,"title":"Tiny","x1":101,"y1":51,"x2":111,"y2":57}]})";
+    StartCamera({}, setup);
+    sim::MotionSetup expected = StoredSetup();
+    MakeControl();
+    control->show();
+    ASSERT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
+    EXPECT_EQ(window->Frame(4)->geometry(), QRect(63, 31, 16, 16)) << "tiny: shown at its place";
+    control->MotionEnable(2, 0); // untick area 3
+    expected.areas[2].enable = 0;
+    auto rects = [](const sim::MotionSetup& s) {
+        std::vector<Rect> r;
+        for (const auto& a : s.areas)
+            r.push_back({a.x1, a.y1, a.x2, a.y2});
+        return r;
+    };
+    for (int apply = 1; apply <= 2; ++apply) {
+        SCOPED_TRACE(apply);
+        control->MotionApply();
+        const sim::MotionSetup stored = StoredSetup();
+        EXPECT_EQ(rects(stored), rects(expected));
+        for (int n = 0; n < 4; ++n)
+            EXPECT_EQ(stored.areas[n].enable, expected.areas[n].enable);
+    }
+    // Reopen: the read gives back the same values, and ticking area 3 shows it where stored.
+    control->StopPlay();
+    ASSERT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
+    control->CreateControlWindow();
+    const AreaSet read = window->Areas();
+    for (int n = 0; n < 4; ++n)
+        EXPECT_EQ(read.areas[n].camera, rects(expected)[n]);
+    control->MotionEnable(2, 1);
+    EXPECT_EQ(window->Frame(3)->geometry(), QRect(0, 150, 200, 150));
+    control->MotionApply();
+    EXPECT_EQ(rects(StoredSetup()), rects(expected));
+
+    // The view, untouched, in view mode.
+    control->StopPlay();
+    ASSERT_TRUE(
+        control->SetSource(QString::fromStdString(Base()), "mpeg", 2, Auth("admin", "admin")));
+    control->CreateControlWindow();
+    EXPECT_EQ(window->Frame(0)->geometry(), QRect(0, 0, 399, 299));
+    QTest::keyClick(window, Qt::Key_Return);
+    const sim::MotionView view = StoredSetup().view;
+    EXPECT_EQ((Rect{view.x1, view.y1, view.x2, view.y2}), (Rect{1, 1, 639, 479}));
+    EXPECT_EQ(window->MessageText(), "Saved.");
+}
+
+// Every exchange with the camera runs under the wait cursor.
+TEST_F(ControlTest, WaitCursorForEveryExchange) {
+    class CursorWatch : public ConfigTransport {
+    public:
+        std::optional<std::string> Post(const std::string& url, std::string_view body,
+                                        const Credentials& c) override {
+            Note(body);
+            return http.Post(url, body, c);
+        }
+        bool PostForImage(FrameImage& image, const std::string& url, std::string_view body,
+                          const Credentials& c, std::string* text) override {
+            Note("snapshot");
+            return http.PostForImage(image, url, body, c, text);
+        }
+        void Note(std::string_view body) {
+            const QCursor* cursor = QApplication::overrideCursor();
+            seen.emplace_back(body.substr(0, body.find('\r')),
+                              cursor ? cursor->shape() : Qt::ArrowCursor);
+        }
+        HttpConfigTransport http;
+        std::vector<std::pair<std::string, Qt::CursorShape>> seen;
+    };
+    StartCamera();
+    auto watch = std::make_unique<CursorWatch>();
+    CursorWatch* seen = watch.get();
+    CMotionWindow w(nullptr, std::move(watch));
+    w.SetDialogHost(&dialogs);
+    MotionTimings t;
+    t.snapshotWait = t.stopWait = t.restartWait = t.cancelWait = 5;
+    t.sessionStop = 6000;
+    w.SetTimings(t);
+    w.CreateWindow();
+    ASSERT_TRUE(w.SetSource(Base(), "mpeg", 1, Auth("admin", "admin").toStdString()));
+    w.MotionApply();
+    w.StopPlay();
+    ASSERT_TRUE(w.SetSource(Base(), "mpeg", 2, Auth("admin", "admin").toStdString()));
+    w.CreateWindow(); // the window's initialisation reads
+    w.OnOk();
+    w.StopPlay();
+    const std::vector<std::string> expected = {"COMMAND: MOT_READ_AREA",
+                                               "COMMAND: MOT_SAVE_AREA",
+                                               "COMMAND: MOT_OCX_FREE",
+                                               "COMMAND: MOT_READ_VIEW",
+                                               "snapshot",
+                                               "COMMAND: MOT_SAVE_VIEW"};
+    ASSERT_EQ(seen->seen.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(seen->seen[i].first, expected[i]);
+        EXPECT_EQ(seen->seen[i].second, Qt::WaitCursor) << expected[i];
+    }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "every wait cursor was taken down";
 }
 
 TEST_F(ControlTest, StopPlayReleasesAndDestroysWindow) {

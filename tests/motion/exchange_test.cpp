@@ -71,10 +71,13 @@ TEST_F(Exchange, ViewReadAndOtherModes) {
     transport.replies.push_back("VIEWEN: 1\r\nVIEWAREAX1: 320\r\n");
     ASSERT_TRUE(client.ReadConfiguration());
     EXPECT_EQ(transport.sent[0].body, "COMMAND: MOT_READ_VIEW\r\n\r\n");
-    EXPECT_EQ(client.view.x1, 320);
+    EXPECT_EQ(client.view.camera.left, 320);
+    EXPECT_EQ(client.view.x1, 200) << "shown at the window's scale, like the areas";
+    EXPECT_TRUE(client.view.loaded);
     EXPECT_FALSE(client.areas.loaded);
     // Any mode but the view mode reads the areas; a read in mode 5 also marks them loaded.
     client.SetMode(5);
+    transport.replies.push_back("AREA3EN: 1\r\n");
     ASSERT_TRUE(client.ReadConfiguration());
     EXPECT_EQ(transport.sent[1].body, "COMMAND: MOT_READ_AREA\r\n\r\n");
     EXPECT_TRUE(client.areas.loaded);
@@ -129,14 +132,18 @@ TEST_F(Exchange, BusyAndUnreachableReads) {
               (std::vector<int>{kMsgDeviceBusy, kMsgCannotConnect, kMsgCannotConnect}));
 }
 
-TEST_F(Exchange, SaveAreasRefreshesEnabledAreasAndStopsStreamBeforePosting) {
+TEST_F(Exchange, SaveAreasSendsEditedFramesAndStoredValuesOtherwise) {
+    client.areas.loaded = true;
     client.areas.areas[0].enable = 1;
-    client.areas.areas[1] = {0, -5, 0, 0, 1, 2, 3, 4, "Off"};
+    client.areas.areas[1] = {0, -5, 0, 0, 0, 0, 0, 0, "Off", {1, 2, 3, 4}};
+    client.areas.areas[2].enable = 1;
+    SetCameraRect(client.areas.areas[2], {1, 3, 639, 479});
     std::vector<int> asked;
     bool stopped = false;
+    // Area 1's frame was edited; area 3's was not.
     auto frames = [&](int n) -> std::optional<Rect> {
         asked.push_back(n);
-        return Rect{0, 0, 160, 160};
+        return n == 0 ? std::optional<Rect>(Rect{0, 0, 160, 160}) : std::nullopt;
     };
     auto stop = [&] {
         stopped = true;
@@ -144,7 +151,7 @@ TEST_F(Exchange, SaveAreasRefreshesEnabledAreasAndStopsStreamBeforePosting) {
     };
     EXPECT_EQ(client.SaveAreas(frames, stop), SaveResult::Confirmed);
     EXPECT_TRUE(stopped);
-    EXPECT_EQ(asked, std::vector<int>{0});
+    EXPECT_EQ(asked, (std::vector<int>{0, 2})) << "only enabled areas' frames count";
     const std::string& body = transport.sent.at(0).body;
     EXPECT_NE(body.find("RES: 3\r\nAREA0EN: 1\r\n"), std::string::npos);
     EXPECT_NE(body.find("AREA0X2: 160\r\nAREA0Y2: 160\r\n"), std::string::npos);
@@ -152,19 +159,30 @@ TEST_F(Exchange, SaveAreasRefreshesEnabledAreasAndStopsStreamBeforePosting) {
     EXPECT_NE(body.find("AREA1X1: 1\r\nAREA1Y1: 2\r\nAREA1X2: 3\r\nAREA1Y2: 4\r\n"),
               std::string::npos)
         << "a disabled area sends what was stored";
-    EXPECT_EQ(client.areas.areas[0].x2, 160) << "the sent camera values are kept";
+    EXPECT_NE(body.find("AREA2X1: 1\r\nAREA2Y1: 3\r\nAREA2X2: 639\r\nAREA2Y2: 479\r\n"),
+              std::string::npos)
+        << "an untouched frame sends the camera's values exactly";
+    EXPECT_EQ(client.areas.areas[0].camera, (Rect{0, 0, 160, 160})) << "kept once confirmed";
+    EXPECT_EQ(client.areas.areas[0].x2, 100);
 
+    // A save the camera did not confirm leaves the model as it was.
     transport.replies.push_back("ERROR\r\n");
-    EXPECT_EQ(client.SaveAreas(frames, {}), SaveResult::Unconfirmed);
+    auto moved = [](int) { return std::optional<Rect>(Rect{16, 16, 32, 32}); };
+    EXPECT_EQ(client.SaveAreas(moved, {}), SaveResult::Unconfirmed);
+    EXPECT_EQ(client.areas.areas[0].camera, (Rect{0, 0, 160, 160}));
     transport.replies.push_back(std::nullopt);
     EXPECT_EQ(client.SaveAreas(frames, {}), SaveResult::CannotConnect);
     EXPECT_EQ(host.messages, std::vector<int>{kMsgCannotConnect});
 }
 
-TEST_F(Exchange, SavesOutsideTheirModeSendNothing) {
+TEST_F(Exchange, SavesOutsideTheirModeOrBeforeAReadSendNothing) {
+    EXPECT_EQ(client.SaveAreas({}, {}), SaveResult::NotSent) << "nothing was read";
+    client.areas.loaded = true;
     EXPECT_EQ(client.SaveView({}), SaveResult::NotSent);
     client.SetMode(kModeView);
     EXPECT_EQ(client.SaveAreas({}, {}), SaveResult::NotSent);
+    EXPECT_EQ(client.SaveView({}), SaveResult::NotSent) << "the view was not read";
+    client.view.loaded = true;
     client.SetMode(0);
     EXPECT_EQ(client.SaveAreas({}, {}), SaveResult::NotSent);
     EXPECT_EQ(client.SaveView({}), SaveResult::NotSent);
@@ -173,7 +191,7 @@ TEST_F(Exchange, SavesOutsideTheirModeSendNothing) {
 
 TEST_F(Exchange, SaveViewRoundsEnabledFrameOnly) {
     client.SetMode(kModeView);
-    client.view = {0, 1, 0, 0, 0, 0};
+    client.view = {0, 1, 0, 0, 0, 0, {}, true};
     EXPECT_EQ(client.SaveView([] {
         return std::optional<Rect>(Rect{168, 3, 639, 479});
     }),
@@ -181,7 +199,9 @@ TEST_F(Exchange, SaveViewRoundsEnabledFrameOnly) {
     EXPECT_EQ(transport.sent.at(0).body,
               "COMMAND: MOT_SAVE_VIEW\r\nRES: 3\r\nVIEWEN: 1\r\nVIEWAREAX1: 176\r\n"
               "VIEWAREAY1: 0\r\nVIEWAREAX2: 640\r\nVIEWAREAY2: 480\r\n\r\n");
-    client.view = {0, 0, 1, 2, 3, 4};
+    EXPECT_EQ(client.view.camera, (Rect{176, 0, 640, 480})) << "the rounded values are kept";
+    EXPECT_EQ(client.view.x2, 400);
+    client.view = {0, 0, 0, 0, 0, 0, {1, 2, 3, 4}, true};
     client.SaveView([] { return std::optional<Rect>(Rect{168, 3, 639, 479}); });
     EXPECT_NE(transport.sent.at(1).body.find("VIEWAREAX1: 1\r\n"), std::string::npos);
 }

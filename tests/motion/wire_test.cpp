@@ -61,6 +61,69 @@ TEST(MotionWire, PostCarriesExactBodyAndHeaders) {
     EXPECT_TRUE(host.messages.empty());
 }
 
+// A read whose answer carries none of the set-up's keys failed: nothing is taken and Apply
+// sends nothing. Lines ended by a line feed alone are read; values off the picture clamped.
+TEST(MotionWire, ReadAnswersWithoutTheSetUpAreFailedReads) {
+    struct Case {
+        const char* name;
+        std::string answer; // status line and headers up to the body, then the body
+        bool read;
+        const char* sentArea0; // area 1's rectangle lines in the save that follows, if any
+    };
+    auto ok = [](const std::string& body) {
+        return net::test::ResponseHead(
+                   "HTTP/1.1 200 OK",
+                   {"Content-Length: " + std::to_string(body.size()), "Connection: close"}) +
+               body;
+    };
+    const std::string moved =
+        "<html><head><title>301 Moved Permanently</title></head><body>moved</body></html>";
+    const Case cases[] = {
+        {"empty 200", ok(""), false, nullptr},
+        {"moved page",
+         net::test::ResponseHead("HTTP/1.1 301 Moved Permanently",
+                                 {"Location: /index.html",
+                                  "Content-Length: " + std::to_string(moved.size()),
+                                  "Connection: close"}) +
+             moved,
+         false, nullptr},
+        {"text without keys", ok("ERROR: unknown command\r\n"), false, nullptr},
+        {"lines ending in LF only",
+         ok("RES: 3\nAREA0EN: 1\nAREA0X1: 16\nAREA0Y1: 8\nAREA0X2: 639\nAREA0Y2: 479\n"), true,
+         "AREA0X1: 16\r\nAREA0Y1: 8\r\nAREA0X2: 639\r\nAREA0Y2: 479\r\n"},
+        {"values off the picture",
+         ok("AREA0EN: 0\r\nAREA0X1: 2147483646\r\nAREA0Y1: -7\r\nAREA0X2: 700\r\n"
+            "AREA0Y2: 99999999999\r\n"),
+         true, "AREA0X1: 640\r\nAREA0Y1: 0\r\nAREA0X2: 640\r\nAREA0Y2: 480\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawHttpServer server([&](int fd, const ReceivedRequest& r) {
+            if (r.body.rfind("COMMAND: MOT_SAVE_AREA", 0) == 0)
+                Answer(fd, "MOT: OK\r\n");
+            else
+                net::test::SendAll(fd, c.answer);
+        });
+        HttpConfigTransport transport;
+        SilentHost host;
+        MotionConfigClient client(transport, host);
+        client.SetBase(server.Url(""));
+        EXPECT_EQ(client.ReadConfiguration(), c.read);
+        EXPECT_EQ(client.areas.loaded, c.read);
+        EXPECT_EQ(host.messages, c.read ? std::vector<int>{} : std::vector<int>{kMsgNoSetup});
+        const SaveResult saved = client.SaveAreas({}, {});
+        const auto requests = server.Requests();
+        if (!c.read) {
+            EXPECT_EQ(saved, SaveResult::NotSent);
+            EXPECT_EQ(requests.size(), 1u) << "nothing that was not read is sent";
+            continue;
+        }
+        EXPECT_EQ(saved, SaveResult::Confirmed);
+        ASSERT_EQ(requests.size(), 2u);
+        EXPECT_NE(requests[1].body.find(c.sentArea0), std::string::npos) << requests[1].body;
+    }
+}
+
 TEST(MotionWire, SnapshotMustFitOneRead) {
     const std::string jpeg = SmallJpeg();
     ASSERT_GT(jpeg.size(), 100u);
