@@ -50,9 +50,9 @@ int main(int argc, char** argv) {
 
     // The program ships the viewer module: register it, as its set-up would, and make the
     // control from its ProgID like a page does.
-    auto hosted = hosting::HostedControl::CreateShipped("libkestrova.so",
-                                                        {".", "../lib", KESTROVA_MODULE_DIR},
-                                                        "KESTROVA.KestrovaCtrl.1", nullptr, &error);
+    auto hosted = hosting::HostedControl::CreateShipped(
+        "libkestrova.so", {KESTROVA_MODULE_DIR_INSTALLED, KESTROVA_MODULE_DIR},
+        "KESTROVA.KestrovaCtrl.1", nullptr, &error);
     if (!hosted) {
         std::fprintf(stderr, "kestrova: %s\n", error.c_str());
         return 1;

@@ -112,9 +112,9 @@ int RunWardline(const WardlineOptions& o) {
     // The program ships the motion module: register it, as its set-up would, and make the
     // control from its ProgID like a page does.
     std::string error;
-    auto hosted = hosting::HostedControl::CreateShipped("libwardline.so",
-                                                        {".", "../lib", WARDLINE_MODULE_DIR},
-                                                        "WARDLINE.WardlineCtrl.1", nullptr, &error);
+    auto hosted = hosting::HostedControl::CreateShipped(
+        "libwardline.so", {WARDLINE_MODULE_DIR_INSTALLED, WARDLINE_MODULE_DIR},
+        "WARDLINE.WardlineCtrl.1", nullptr, &error);
     if (!hosted) {
         std::fprintf(stderr, "wardline: %s\n", error.c_str());
         return 1;
