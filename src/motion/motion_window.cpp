@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -50,6 +51,8 @@ private:
 };
 
 constexpr int kNoticeMs = 4000;
+constexpr int kMessagePixels = 28;    // the message line's font size
+constexpr int kMessageMinPixels = 12; // smallest size a long message is set in
 
 QImage ToQImage(const FrameImage& image) {
     const int w = image.Width(), h = image.Height();
@@ -152,7 +155,7 @@ void CMotionWindow::Initialise() {
         StartShowing();
     }
     QFont f = font();
-    f.setPixelSize(28);
+    f.setPixelSize(kMessagePixels);
     f.setBold(true);
     message_->setFont(f);
 }
@@ -425,8 +428,20 @@ void CMotionWindow::ShowNotice(int id) {
 
 void CMotionWindow::ShowMessage(int id) {
     noticeTimer_->stop();
-    message_->setText(QString::fromUtf8(motion::MessageText(id).data(),
-                                        static_cast<int>(motion::MessageText(id).size())));
+    const QString text = QString::fromUtf8(motion::MessageText(id).data(),
+                                           static_cast<int>(motion::MessageText(id).size()));
+    // The line keeps its place and size; a text longer than the 28-pixel line holds is set
+    // smaller (wrapping onto a second line if need be) rather than cut off.
+    QFont f = message_->font();
+    for (int px = kMessagePixels; px >= kMessageMinPixels; --px) {
+        f.setPixelSize(px);
+        const QRect needed = QFontMetrics(f).boundingRect(QRect(QPoint(0, 0), message_->size()),
+                                                          Qt::TextWordWrap, text);
+        if (needed.width() <= message_->width() && needed.height() <= message_->height())
+            break;
+    }
+    message_->setFont(f);
+    message_->setText(text);
     message_->show();
     message_->raise();
 }

@@ -6,6 +6,7 @@
 #include "sim/motion_store.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
@@ -109,6 +110,7 @@ TEST_F(ControlTest, ApplySendsEditsAndRestartsPicture) {
               std::string::npos)
         << motion;
     EXPECT_EQ(window->MessageText(), "Saved.");
+    EXPECT_EQ(window->MessageLine()->font().pixelSize(), 28); // short texts keep the full size
     EXPECT_TRUE(MotionEngine::Instance().sessionActive);
     // The stream is opened again on the engine's thread: the camera sees it a moment later.
     EXPECT_TRUE(WaitFor([&] { return CameraCount("requests_total") > streamsBefore + 1; }))
@@ -270,8 +272,16 @@ TEST_F(ControlTest, RefusalsAndBusyShowMessages) {
     EXPECT_TRUE(
         control->SetSource(QString::fromStdString(Base()), "mpeg", 1, Auth("admin", "admin")));
     EXPECT_EQ(window->MessageText(), "Device is busy, please try again later.");
-    EXPECT_EQ(window->MessageLine()->font().bold(), true);
-    EXPECT_EQ(window->MessageLine()->font().pixelSize(), 28);
+    // A long message is set smaller so that the whole text shows in the line's 320 x 40.
+    const QLabel* line = window->MessageLine();
+    EXPECT_EQ(line->font().bold(), true);
+    EXPECT_LT(line->font().pixelSize(), 28);
+    const QRect needed =
+        QFontMetrics(line->font())
+            .boundingRect(QRect(QPoint(0, 0), line->size()), Qt::TextWordWrap, line->text());
+    EXPECT_LE(needed.width(), line->width());
+    EXPECT_LE(needed.height(), line->height());
+    EXPECT_EQ(line->size(), QSize(320, 40));
 }
 
 TEST_F(ControlTest, RealAuthorizationDialogRetriesWithTypedCredentials) {
