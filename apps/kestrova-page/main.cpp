@@ -57,6 +57,9 @@ int main(int argc, char** argv) {
         QTimer::singleShot(options->seconds * 1000, &app, [] { QApplication::exit(0); });
     if (!host.Run(options->script))
         return 1;
+    // page.quit during the first run came before any event loop could take its status.
+    if (const auto code = host.ExitCode())
+        return *code;
     if (headless && untimed && !host.HasTimers())
         return 0;
     return app.exec();
