@@ -302,7 +302,7 @@ void PageHost::Fire(int id) {
         Report(result);
         return;
     }
-    if (timers_.empty())
+    if (timers_.empty() && !exitCode_)
         emit idle();
 }
 

@@ -168,7 +168,16 @@ TEST_F(PageHostTest, PageQuitStatusIsTheProgramsExitStatus) {
                     60000, /*windowed=*/true);
     EXPECT_EQ(r.exitCode, 5);
     EXPECT_EQ(r.out, "tick\n");
+    EXPECT_EQ(Run({Script("setTimeout(function () { page.quit(6); }, 10);")}).exitCode, 6);
     EXPECT_EQ(Run({Script("page.quit();")}).exitCode, 0);
+}
+
+// Against a camera that is not there, the example pages end with a failure status.
+TEST_F(PageHostTest, ExamplesFailWhenTheySawNoPicture) {
+    const PageRun r = Run({"--register", KESTROVA_MODULE_PATH, "--set",
+                           "camera=http://127.0.0.1:1/", EXAMPLES_DIR "/live-view.js"});
+    EXPECT_EQ(r.exitCode, 4) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("pictures drawn: 0")) << r.out.toStdString();
 }
 
 // With a display the page window shows the controls where the page put them.
