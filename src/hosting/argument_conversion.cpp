@@ -1,8 +1,6 @@
 #include "hosting/argument_conversion.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <optional>
 
@@ -42,7 +40,7 @@ bool IsFloating(int typeId) {
 // does not parse.
 std::optional<double> ParseNumber(const QString& text) {
     const QByteArray s = text.trimmed().toLatin1();
-    if (s.isEmpty() || text.trimmed().size() != s.size())
+    if (s.isEmpty())
         return std::nullopt;
     qsizetype i = 0;
     if (s[i] == '+' || s[i] == '-')
@@ -71,7 +69,8 @@ std::optional<double> ParseNumber(const QString& text) {
     }
     if (i != s.size())
         return std::nullopt;
-    return std::strtod(s.constData(), nullptr);
+    // Qt's parser, unlike strtod, ignores the process locale: "2.5" is 2.5 everywhere.
+    return s.toDouble();
 }
 
 // The number an argument stands for, before rounding; nullopt for a type mismatch.
@@ -119,9 +118,7 @@ Converted Integer(const QVariant& arg, long long lo, long long hi) {
 QString DoubleText(double d) {
     if (d == 0)
         return QStringLiteral("0");
-    char text[64];
-    std::snprintf(text, sizeof text, "%.15G", d);
-    return QString::fromLatin1(text);
+    return QString::number(d, 'G', 15); // locale-independent, unlike printf
 }
 
 Converted Text(const QVariant& arg) {

@@ -7,8 +7,6 @@
 #include <QMetaObject>
 #include <QObject>
 #include <array>
-#include <cmath>
-#include <limits>
 #include <set>
 
 namespace kestrova::hosting {
