@@ -182,10 +182,13 @@ TEST_F(PageHostTest, ExamplesFailWhenTheySawNoPicture) {
 
 // With a display the page window shows the controls where the page put them.
 TEST_F(PageHostTest, PageWindowHoldsTheControlsWherePlaced) {
-    const QString page = Script("var v = page.create('KESTROVA.KestrovaCtrl.1');\n"
+    const QString page = Script("var v = page.create('KESTROVA.KestrovaCtrl.1', {hidden: true});\n"
                                 "var m = page.create('WARDLINE.WardlineCtrl.1');\n"
                                 "var w = page.look();\n"
                                 "print('page', w.visible, w.width + 'x' + w.height);\n"
+                                "print('viewer', page.look(v).visible);\n"
+                                "page.place(v, 0, 0);\n"
+                                "print('viewer', page.look(v).visible);\n"
                                 "page.place(m, 20, 500, 400, 300);\n"
                                 "w = page.look();\n"
                                 "print('page', w.width + 'x' + w.height);\n"
@@ -194,9 +197,10 @@ TEST_F(PageHostTest, PageWindowHoldsTheControlsWherePlaced) {
     PageRun r = Run({"--register", KESTROVA_MODULE_PATH, "--register", WARDLINE_MODULE_PATH, page},
                     60000, /*windowed=*/true);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    // Side by side at their own sizes (640 x 480, 528 x 396), then the motion control
-    // moved below the viewer.
-    EXPECT_EQ(r.out, "page true 1176x480\npage 1176x800\nRangeError\n") << r.out.toStdString();
+    // Side by side at their own sizes (640 x 480, 528 x 396; the viewer hidden until
+    // placed), then the motion control moved below the viewer.
+    EXPECT_EQ(r.out, "page true 1176x396\nviewer false\nviewer true\npage 1176x800\nRangeError\n")
+        << r.out.toStdString();
 }
 
 TEST_F(PageHostTest, OptionsAreCheckedBeforeAnythingRuns) {
