@@ -106,7 +106,9 @@ bool PageHost::Run(const QString& path) {
     script_ = QFileInfo(path).fileName();
     window_->setWindowTitle(QStringLiteral("%1 - kestrova-page").arg(script_));
     window_->show();
+    running_ = true;
     const QJSValue result = engine_.evaluate(QString::fromUtf8(file.readAll()), path, 1);
+    running_ = false;
     if (result.isError()) {
         Report(result);
         return false;
@@ -294,10 +296,19 @@ void PageHost::Fire(int id) {
     auto it = timers_.find(id);
     if (it == timers_.end() || failed_ || exitCode_)
         return;
+    // The page runs one piece of script at a time, as in a browser: while a control's
+    // modal dialog holds a call open, timers wait (an interval skips its ticks).
+    if (running_) {
+        if (!it->second.repeat)
+            it->second.timer->start(kDeferredTimerMs);
+        return;
+    }
     QJSValue fn = it->second.fn;
     if (!it->second.repeat)
         clearTimer(id);
+    running_ = true;
     const QJSValue result = fn.call();
+    running_ = false;
     if (result.isError()) {
         Report(result);
         return;

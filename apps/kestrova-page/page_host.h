@@ -37,8 +37,6 @@ public:
     bool Run(const QString& path);
     // True while a timer is pending.
     bool HasTimers() const { return !timers_.empty(); }
-    // The status the page asked for with page.quit, once it did.
-    std::optional<int> ExitCode() const { return exitCode_; }
     QWidget* Window() const { return window_.get(); }
 
 signals:
@@ -94,7 +92,9 @@ private:
     QJSValue wrap_;
     QString script_;
     bool failed_ = false;
+    bool running_ = false; // page script is running (a modal dialog may be open in it)
     std::optional<int> exitCode_;
+    static constexpr int kDeferredTimerMs = 10;
 
     static constexpr QSize kEmptyPageSize{320, 240};
     static constexpr int kControlGap = 8;

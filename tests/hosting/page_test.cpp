@@ -180,6 +180,23 @@ TEST_F(PageHostTest, ExamplesFailWhenTheySawNoPicture) {
     EXPECT_TRUE(r.out.contains("pictures drawn: 0")) << r.out.toStdString();
 }
 
+// While a control's modal dialog holds a call open (here the viewer's about box, which
+// nobody answers until --seconds ends the page), the page's timers wait.
+TEST_F(PageHostTest, TimersWaitWhileADialogHoldsACall) {
+    const QString page = Script("var v = page.create('KESTROVA.KestrovaCtrl.1');\n"
+                                "var ticks = 0;\n"
+                                "setInterval(function () { ticks++; }, 5);\n"
+                                "setTimeout(function () {\n"
+                                "    var before = ticks;\n"
+                                "    v.AboutBox();\n"
+                                "    print('ticks during the dialog:', ticks - before);\n"
+                                "}, 50);\n");
+    const PageRun r = Run({"--register", KESTROVA_MODULE_PATH, "--seconds", "1", page}, 60000,
+                          /*windowed=*/true);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "ticks during the dialog: 0\n");
+}
+
 // With a display the page window shows the controls where the page put them.
 TEST_F(PageHostTest, PageWindowHoldsTheControlsWherePlaced) {
     const QString page = Script("var v = page.create('KESTROVA.KestrovaCtrl.1', {hidden: true});\n"
