@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
 
 using kestrova::page::PageHost;
 
@@ -49,14 +50,25 @@ int main(int argc, char** argv) {
     }
 
     PageHost host(options->params, headless, options->saveDir);
-    QObject::connect(&host, &PageHost::finished, &app, [](int code) { QApplication::exit(code); });
+    // The first end wins: page.quit's status, 1 for a script error, 0 when the page ran
+    // out of timers (headless) or its time. An end during the page's first run, before
+    // the event loop, is kept for after it.
+    std::optional<int> ended;
+    auto end = [&ended](int code) {
+        if (!ended)
+            ended = code;
+        QApplication::exit(*ended);
+    };
+    QObject::connect(&host, &PageHost::finished, &app, end);
     const bool untimed = options->seconds < 0;
     if (headless && untimed)
-        QObject::connect(&host, &PageHost::idle, &app, [] { QApplication::exit(0); });
+        QObject::connect(&host, &PageHost::idle, &app, [&end] { end(0); });
     if (!untimed)
-        QTimer::singleShot(options->seconds * 1000, &app, [] { QApplication::exit(0); });
+        QTimer::singleShot(options->seconds * 1000, &app, [&end] { end(0); });
     if (!host.Run(options->script))
         return 1;
+    if (ended)
+        return *ended;
     if (headless && untimed && !host.HasTimers())
         return 0;
     return app.exec();

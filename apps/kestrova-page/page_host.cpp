@@ -4,12 +4,14 @@
 #include "viewer/player_host_interface.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPalette>
 #include <QTimer>
-#include <QVBoxLayout>
+#include <QUrl>
 #include <QWidget>
 #include <cstdio>
 
@@ -31,7 +33,13 @@ constexpr char kPrelude[] = R"JS(
     g.clearInterval = function (id) { host.clearTimer(id); };
     g.page = {
         params: {},
-        create: function (progId) { return host.create(progId); },
+        create: function (progId, options) {
+            return host.create(progId, !!(options && options.hidden));
+        },
+        place: function (control, x, y, width, height) {
+            host.place(control, x, y, width === undefined ? -1 : width,
+                       height === undefined ? -1 : height);
+        },
         look: function (control) { return host.look(control); },
         quit: function (code) { host.quit(code || 0); },
     };
@@ -53,9 +61,14 @@ PageHost::PageHost(QVariantMap params, bool headless, QString saveDir, QObject* 
     : QObject(parent), headless_(headless), viewerAnswers_(std::move(saveDir)),
       window_(std::make_unique<QWidget>()) {
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
-    layout_ = new QVBoxLayout(window_.get());
-    layout_->setContentsMargins(0, 0, 0, 0);
+    // The page: controls sit where the page puts them, on a white page as in a browser.
+    window_->setObjectName(QStringLiteral("PageWindow"));
     window_->setWindowTitle(QStringLiteral("kestrova-page"));
+    window_->setAutoFillBackground(true);
+    QPalette palette = window_->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    window_->setPalette(palette);
+    window_->resize(kEmptyPageSize);
     QJSValue prelude = engine_.evaluate(QString::fromLatin1(kPrelude), QStringLiteral("prelude"));
     wrap_ = prelude.call({engine_.newQObject(this)});
     QJSValue pageParams = engine_.globalObject().property("page").property("params");
@@ -67,10 +80,16 @@ PageHost::PageHost(QVariantMap params, bool headless, QString saveDir, QObject* 
         auto* closer = new QTimer(this);
         connect(closer, &QTimer::timeout, this, &PageHost::CloseModalDialogs);
         closer->start(100);
+        // No browser to start: a page's request to open a web page is reported instead.
+        for (const char* scheme : {"http", "https"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "OpenUrl");
     }
 }
 
 PageHost::~PageHost() {
+    if (headless_)
+        for (const char* scheme : {"http", "https"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
     for (auto& [id, t] : timers_)
         delete t.timer;
     for (auto& c : controls_)
@@ -85,8 +104,11 @@ bool PageHost::Run(const QString& path) {
         return false;
     }
     script_ = QFileInfo(path).fileName();
+    window_->setWindowTitle(QStringLiteral("%1 - kestrova-page").arg(script_));
     window_->show();
+    running_ = true;
     const QJSValue result = engine_.evaluate(QString::fromUtf8(file.readAll()), path, 1);
+    running_ = false;
     if (result.isError()) {
         Report(result);
         return false;
@@ -124,7 +146,7 @@ void PageHost::Report(const QJSValue& error) {
     emit finished(1);
 }
 
-QJSValue PageHost::create(const QString& progId) {
+QJSValue PageHost::create(const QString& progId, bool hidden) {
     std::string why;
     auto created = loader_.Create(progId.toStdString(), window_.get(), &why);
     if (!created) {
@@ -138,11 +160,15 @@ QJSValue PageHost::create(const QString& progId) {
             motion->SetDialogHost(&motionAnswers_);
     }
     if (auto* widget = qobject_cast<QWidget*>(created->object)) {
-        layout_->addWidget(widget);
-        widget->show();
+        // Controls flow left to right, as objects on a page do, until the page places them.
+        widget->move(nextX_, 0);
+        nextX_ += widget->width() + kControlGap;
+        if (!hidden)
+            widget->show();
     }
     const int handle = static_cast<int>(controls_.size());
     controls_.push_back({created->object, created->dispatch, progId});
+    FitWindow();
     QJSValue names = engine_.newArray();
     QJSValue ids = engine_.newArray();
     quint32 i = 0;
@@ -162,22 +188,66 @@ QJSValue PageHost::call(int handle, int dispid, const QVariantList& args) {
     const Control& c = controls_[handle];
     QVariant result;
     QString error;
-    if (!c.dispatch.Invoke(c.object, dispid, args, &result, &error)) {
-        engine_.throwError(QJSValue::TypeError, QStringLiteral("%1: %2").arg(c.progId, error));
+    hosting::Status status = hosting::kOk;
+    if (!c.dispatch.Invoke(c.object, dispid, args, &result, &error, &status)) {
+        // As a page's script engine reports a failed call: an overflow is a range error,
+        // everything else (type mismatch, wrong count) a type error.
+        engine_.throwError(status == hosting::kDispOverflow ? QJSValue::RangeError
+                                                            : QJSValue::TypeError,
+                           QStringLiteral("%1: %2").arg(c.progId, error));
         return {};
     }
     return result.isValid() ? engine_.toScriptValue(result) : QJSValue();
 }
 
-QVariantMap PageHost::look(const QJSValue& control) {
+QWidget* PageHost::WidgetOf(const QJSValue& control) const {
+    if (!control.hasProperty("__handle"))
+        return nullptr;
     const int handle = control.property("__handle").toInt();
+    if (handle < 0 || handle >= static_cast<int>(controls_.size()))
+        return nullptr;
+    return qobject_cast<QWidget*>(controls_[handle].object.data());
+}
+
+void PageHost::place(const QJSValue& control, int x, int y, int width, int height) {
+    QWidget* widget = WidgetOf(control);
+    if (!widget) {
+        engine_.throwError(QJSValue::TypeError, QStringLiteral("page.place needs a control"));
+        return;
+    }
+    if (x < 0 || y < 0 || x > kMaxPageExtent || y > kMaxPageExtent || width > kMaxPageExtent ||
+        height > kMaxPageExtent || width == 0 || height == 0) {
+        engine_.throwError(QJSValue::RangeError,
+                           QStringLiteral("page.place: %1, %2 (%3 x %4) is not on the page")
+                               .arg(x)
+                               .arg(y)
+                               .arg(width)
+                               .arg(height));
+        return;
+    }
+    widget->setGeometry(x, y, width < 0 ? widget->width() : width,
+                        height < 0 ? widget->height() : height);
+    widget->show();
+    FitWindow();
+}
+
+void PageHost::FitWindow() {
+    // The page grows to hold every control; it never shrinks under the user.
+    QRect used;
+    for (const auto& c : controls_)
+        if (auto* w = qobject_cast<QWidget*>(c.object.data()); w && !w->isHidden())
+            used |= w->geometry();
+    if (!used.isEmpty())
+        window_->resize(window_->size().expandedTo(QSize(used.right() + 1, used.bottom() + 1)));
+}
+
+QVariantMap PageHost::look(const QJSValue& control) {
     QVariantMap seen;
-    if (!control.hasProperty("__handle") || handle < 0 ||
-        handle >= static_cast<int>(controls_.size()))
-        return seen;
-    auto* widget = qobject_cast<QWidget*>(controls_[handle].object.data());
+    // Without a control: the whole page window.
+    QWidget* widget = control.isUndefined() || control.isNull() ? window_.get() : WidgetOf(control);
     if (!widget)
         return seen;
+    seen.insert("visible", widget->isVisible());
     const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
     qint64 lit = 0;
     quint32 signature = 2166136261u;
@@ -224,17 +294,26 @@ void PageHost::clearTimer(int id) {
 
 void PageHost::Fire(int id) {
     auto it = timers_.find(id);
-    if (it == timers_.end() || failed_)
+    if (it == timers_.end() || failed_ || exitCode_)
         return;
+    // The page runs one piece of script at a time, as in a browser: while a control's
+    // modal dialog holds a call open, timers wait (an interval skips its ticks).
+    if (running_) {
+        if (!it->second.repeat)
+            it->second.timer->start(kDeferredTimerMs);
+        return;
+    }
     QJSValue fn = it->second.fn;
     if (!it->second.repeat)
         clearTimer(id);
+    running_ = true;
     const QJSValue result = fn.call();
+    running_ = false;
     if (result.isError()) {
         Report(result);
         return;
     }
-    if (timers_.empty())
+    if (timers_.empty() && !exitCode_)
         emit idle();
 }
 
@@ -244,7 +323,19 @@ void PageHost::print(const QString& line) {
 }
 
 void PageHost::quit(int code) {
+    // Kept, so a quit during the page's first run (before any event loop) still ends the
+    // program with this status; nothing of the page runs after it.
+    if (exitCode_)
+        return;
+    exitCode_ = code;
+    for (auto& [id, t] : timers_)
+        t.timer->stop();
     emit finished(code);
+}
+
+void PageHost::OpenUrl(const QUrl& url) {
+    std::fprintf(stdout, "browser \"%s\" not opened (headless)\n", qPrintable(url.toString()));
+    std::fflush(stdout);
 }
 
 void PageHost::CloseModalDialogs() {

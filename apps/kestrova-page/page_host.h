@@ -9,19 +9,22 @@
 #include <QJSValue>
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 #include <QVariantMap>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QTimer;
-class QVBoxLayout;
+class QUrl;
 class QWidget;
 
 namespace kestrova::page {
 
-// Runs one page script: the page object that creates controls by ProgID, the timer
-// functions and print. The first script error (at load or in a timer) is reported as
+// Runs one page script: the page object that creates controls by ProgID (only classes
+// marked safe for scripting and initialisation) and places them on the page window, the
+// timer functions and print. The first script error (at load or in a timer) is reported as
 // "FILE:LINE: MESSAGE" and ends the page with exit code 1. Headless, the page answers
 // the controls' dialogs itself (see page_answers.h); snapshots go to `saveDir` when given.
 class PageHost : public QObject {
@@ -44,13 +47,18 @@ signals:
 
 public:
     // Script side.
-    Q_INVOKABLE QJSValue create(const QString& progId);
+    Q_INVOKABLE QJSValue create(const QString& progId, bool hidden);
+    Q_INVOKABLE void place(const QJSValue& control, int x, int y, int width, int height);
     Q_INVOKABLE QJSValue call(int handle, int dispid, const QVariantList& args);
     Q_INVOKABLE QVariantMap look(const QJSValue& control);
     Q_INVOKABLE int setTimer(const QJSValue& fn, int ms, bool repeat);
     Q_INVOKABLE void clearTimer(int id);
     Q_INVOKABLE void print(const QString& line);
     Q_INVOKABLE void quit(int code);
+
+private slots:
+    // Headless stand-in for the browser that OpenSettingPage starts.
+    void OpenUrl(const QUrl& url);
 
 private:
     struct Control {
@@ -64,6 +72,8 @@ private:
         bool repeat;
     };
     void Fire(int id);
+    QWidget* WidgetOf(const QJSValue& control) const;
+    void FitWindow();
     void Report(const QJSValue& error);
     void CloseModalDialogs();
 
@@ -73,15 +83,22 @@ private:
     QJSEngine engine_;
     platform::SettingsStore settings_;
     hosting::SettingsKeyStore store_{settings_};
-    hosting::ControlLoader loader_{store_};
+    hosting::ControlLoader loader_{store_, hosting::SafetyCheck::kRequireSafeMarks};
     std::unique_ptr<QWidget> window_;
-    QVBoxLayout* layout_ = nullptr;
+    int nextX_ = 0;
     std::vector<Control> controls_;
     std::map<int, Timer> timers_;
     int nextTimer_ = 1;
     QJSValue wrap_;
     QString script_;
     bool failed_ = false;
+    bool running_ = false; // page script is running (a modal dialog may be open in it)
+    std::optional<int> exitCode_;
+    static constexpr int kDeferredTimerMs = 10;
+
+    static constexpr QSize kEmptyPageSize{320, 240};
+    static constexpr int kControlGap = 8;
+    static constexpr int kMaxPageExtent = 8192;
 };
 
 } // namespace kestrova::page

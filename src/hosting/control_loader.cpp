@@ -78,6 +78,9 @@ std::optional<CreatedObject> ControlLoader::Create(std::string_view progId, QWid
     auto where = LookUpProgId(store_, progId, error);
     if (!where)
         return std::nullopt;
+    if (safety_ == SafetyCheck::kRequireSafeMarks &&
+        !CheckSafetyMarks(store_, progId, where->clsid, error))
+        return std::nullopt;
     LoadedModule* module = Module(where->modulePath, error);
     if (!module)
         return std::nullopt;

@@ -51,11 +51,16 @@ struct CreatedObject {
     std::string modulePath;
 };
 
+// Whether the loader makes only classes marked safe for scripting and for initialisation,
+// as a browser does before a page may script a control.
+enum class SafetyCheck { kNone, kRequireSafeMarks };
+
 // Creates controls by ProgID: the store names the class and its module, the module is
 // loaded once, its class factory makes the object.
 class ControlLoader {
 public:
-    explicit ControlLoader(const KeyStore& store) : store_(store) {}
+    explicit ControlLoader(const KeyStore& store, SafetyCheck safety = SafetyCheck::kNone)
+        : store_(store), safety_(safety) {}
     ~ControlLoader();
 
     std::optional<CreatedObject> Create(std::string_view progId, QWidget* parent,
@@ -65,6 +70,7 @@ public:
 
 private:
     const KeyStore& store_;
+    SafetyCheck safety_;
     std::map<std::string, std::unique_ptr<LoadedModule>> modules_;
 };
 

@@ -1,13 +1,12 @@
 #include "hosting/dispatch.h"
 
+#include "hosting/argument_conversion.h"
 #include "hosting/status_codes.h"
 
 #include <QMetaMethod>
 #include <QMetaObject>
 #include <QObject>
 #include <array>
-#include <cmath>
-#include <limits>
 #include <set>
 
 namespace kestrova::hosting {
@@ -32,72 +31,12 @@ bool Compatible(int32_t type, int metaType) {
     return false;
 }
 
-// The number an argument holds, when it is a whole number (scripts hand every number over
-// as a double or an int).
-bool WholeNumber(const QVariant& v, long long& out) {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        out = v.toLongLong();
-        return true;
-    case QMetaType::ULongLong: {
-        const qulonglong u = v.toULongLong();
-        if (u > static_cast<qulonglong>(std::numeric_limits<long long>::max()))
-            return false;
-        out = static_cast<long long>(u);
-        return true;
-    }
-    case QMetaType::Double:
-    case QMetaType::Float: {
-        const double d = v.toDouble();
-        if (!std::isfinite(d) || std::trunc(d) != d || std::fabs(d) > 9.0e15)
-            return false;
-        out = static_cast<long long>(d);
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-// Converts one argument to the control's declared C++ type; false when it does not fit
-// the automation type.
-bool Convert(const QVariant& arg, int32_t type, QMetaType target, QVariant& out) {
-    switch (type) {
-    case KESTROVA_DISP_SHORT:
-    case KESTROVA_DISP_LONG: {
-        long long n = 0;
-        if (!WholeNumber(arg, n))
-            return false;
-        const long long lo = type == KESTROVA_DISP_SHORT ? std::numeric_limits<int16_t>::min()
-                                                         : std::numeric_limits<int32_t>::min();
-        const long long hi = type == KESTROVA_DISP_SHORT ? std::numeric_limits<int16_t>::max()
-                                                         : std::numeric_limits<int32_t>::max();
-        if (n < lo || n > hi)
-            return false;
-        out = QVariant(n);
-        return out.convert(target);
-    }
-    case KESTROVA_DISP_BOOL:
-        if (arg.typeId() != QMetaType::Bool)
-            return false;
-        out = arg;
-        return true;
-    case KESTROVA_DISP_STRING:
-        if (arg.typeId() != QMetaType::QString)
-            return false;
-        out = arg;
-        return true;
-    }
-    return false;
+// Converts one argument to the control's declared C++ type with the standard coercion.
+Converted Convert(const QVariant& arg, int32_t type, QMetaType target) {
+    Converted c = ConvertArgument(arg, type);
+    if (c.error == ConversionError::kNone && !c.value.convert(target))
+        c = {{}, ConversionError::kTypeMismatch};
+    return c;
 }
 
 // The result as the page sees it: 32-bit numbers, BOOL as true/false, text.
@@ -118,15 +57,18 @@ QVariant PageResult(int32_t type, const QVariant& value) {
 QString ArgKind(const QVariant& v) {
     if (!v.isValid() || v.isNull())
         return QStringLiteral("nothing");
-    long long n = 0;
-    if (WholeNumber(v, n) || v.typeId() == QMetaType::Double)
-        return QStringLiteral("number %1").arg(v.toString());
     switch (v.typeId()) {
     case QMetaType::QString:
         return QStringLiteral("string \"%1\"").arg(v.toString().left(40));
     case QMetaType::Bool:
         return QStringLiteral("boolean");
+    case QMetaType::QVariantList:
+        return QStringLiteral("array");
+    case QMetaType::QVariantMap:
+        return QStringLiteral("object");
     default:
+        if (v.canConvert<double>())
+            return QStringLiteral("number %1").arg(v.toString());
         return QString::fromLatin1(v.typeName());
     }
 }
@@ -253,35 +195,44 @@ QStringList DispatchTable::CheckAgainst(const QMetaObject& meta) const {
 }
 
 bool DispatchTable::Invoke(QObject* object, std::string_view name, const QVariantList& args,
-                           QVariant* result, QString* error) const {
+                           QVariant* result, QString* error, Status* status) const {
+    if (status)
+        *status = kDispUnknownName;
     const KestrovaDispatchMethod* e = Find(name);
     if (!e)
         return Fail(error,
                     QStringLiteral("%1 has no method %2")
                         .arg(QString::fromLatin1(InterfaceName()),
                              QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))));
-    return Invoke(object, e->dispid, args, result, error);
+    return Invoke(object, e->dispid, args, result, error, status);
 }
 
 bool DispatchTable::Invoke(QObject* object, int32_t dispid, const QVariantList& args,
-                           QVariant* result, QString* error) const {
+                           QVariant* result, QString* error, Status* status) const {
+    if (status)
+        *status = kDispMemberNotFound;
     const KestrovaDispatchMethod* e = Find(dispid);
     if (!e)
         return Fail(error, QStringLiteral("%1 has no dispatch id %2")
                                .arg(QString::fromLatin1(InterfaceName()))
                                .arg(dispid));
     const QString name = QString::fromLatin1(e->name);
+    if (status)
+        *status = kFail;
     if (!object)
         return Fail(error, QStringLiteral("%1: no control").arg(name));
     // Qt calls take at most ten arguments; no automation method has more.
     constexpr uint32_t kMaxArgs = 10;
     if (e->paramCount > kMaxArgs)
         return Fail(error, QStringLiteral("%1: too many parameters").arg(name));
-    if (static_cast<uint32_t>(args.size()) != e->paramCount)
+    if (static_cast<uint32_t>(args.size()) != e->paramCount) {
+        if (status)
+            *status = kDispBadParamCount;
         return Fail(error, QStringLiteral("%1 takes %2 argument(s), %3 given")
                                .arg(name)
                                .arg(e->paramCount)
                                .arg(args.size()));
+    }
     int count = 0;
     const int index = FindMethod(*object->metaObject(), e->name, &count);
     if (count != 1)
@@ -300,12 +251,22 @@ bool DispatchTable::Invoke(QObject* object, int32_t dispid, const QVariantList& 
             return Fail(
                 error,
                 QStringLiteral("%1: the control's method does not match its table").arg(name));
-        if (!Convert(args[i], e->params[i].type, QMetaType(declared), values[i]))
-            return Fail(error, QStringLiteral("%1: argument %2 (%3) must be a %4, got %5")
-                                   .arg(name)
-                                   .arg(i + 1)
-                                   .arg(QString::fromLatin1(e->params[i].name),
-                                        DispatchTypeName(e->params[i].type), ArgKind(args[i])));
+        Converted c = Convert(args[i], e->params[i].type, QMetaType(declared));
+        if (c.error != ConversionError::kNone) {
+            if (status)
+                *status = c.error == ConversionError::kOverflow ? kDispOverflow : kDispTypeMismatch;
+            const QString what = c.error == ConversionError::kOverflow
+                                     ? QStringLiteral("%1 does not fit a %2")
+                                     : QStringLiteral("%1 is not a %2");
+            return Fail(error,
+                        QStringLiteral("%1: argument %2 (%3): %4: %5")
+                            .arg(name)
+                            .arg(i + 1)
+                            .arg(QString::fromLatin1(e->params[i].name),
+                                 QString::fromLatin1(ConversionErrorName(c.error)),
+                                 what.arg(ArgKind(args[i]), DispatchTypeName(e->params[i].type))));
+        }
+        values[i] = std::move(c.value);
         generic[i] = QGenericArgument(QMetaType(declared).name(), values[i].constData());
     }
 
@@ -322,6 +283,8 @@ bool DispatchTable::Invoke(QObject* object, int32_t dispid, const QVariantList& 
         return Fail(error, QStringLiteral("%1: the call failed").arg(name));
     if (result)
         *result = PageResult(e->result, returned);
+    if (status)
+        *status = kOk;
     return true;
 }
 

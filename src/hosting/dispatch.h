@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hosting/dispatch_abi.h"
+#include "hosting/status_codes.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,8 +16,8 @@ struct QMetaObject;
 namespace kestrova::hosting {
 
 // A control's dispatch table as a host reads it: lookup by name or dispatch id, a check
-// against the control's invokable methods, and calls with the arguments checked against
-// the declared parameter types.
+// against the control's invokable methods, and calls with the arguments converted to the
+// declared parameter types.
 class DispatchTable {
 public:
     explicit DispatchTable(const KestrovaDispatchTable* table) : table_(table) {}
@@ -32,12 +33,17 @@ public:
     // ids, ids out of order. Empty when they agree.
     QStringList CheckAgainst(const QMetaObject& meta) const;
 
-    // Calls the method on `object`. A wrong id or name, argument count or argument type
-    // is refused with a message in `error`, and nothing is called.
+    // Calls the method on `object`, each argument first converted to its declared type
+    // with the standard coercion (hosting/argument_conversion.h). A wrong id or name, a
+    // wrong argument count, or an argument that does not convert is refused with a message
+    // in `error` naming the method and the argument, and nothing is called; `status`
+    // receives the automation error (type mismatch, overflow, ...) or 0.
     bool Invoke(QObject* object, int32_t dispid, const QVariantList& args,
-                QVariant* result = nullptr, QString* error = nullptr) const;
+                QVariant* result = nullptr, QString* error = nullptr,
+                Status* status = nullptr) const;
     bool Invoke(QObject* object, std::string_view name, const QVariantList& args,
-                QVariant* result = nullptr, QString* error = nullptr) const;
+                QVariant* result = nullptr, QString* error = nullptr,
+                Status* status = nullptr) const;
 
 private:
     const KestrovaDispatchTable* table_;

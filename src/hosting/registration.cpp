@@ -188,4 +188,38 @@ std::optional<ClassLocation> LookUpProgId(const KeyStore& store, std::string_vie
     return ClassLocation{*clsid, *path};
 }
 
+bool CheckSafetyMarks(const KeyStore& store, std::string_view progId, std::string_view clsid,
+                      std::string* error) {
+    std::string missing;
+    for (auto [catid, what] : {std::pair{kCatidSafeForScripting, "safe for scripting"},
+                               std::pair{kCatidSafeForInitializing, "safe for initialisation"}}) {
+        if (store.Exists(ImplementedCategoryKey(clsid, catid)))
+            continue;
+        if (!missing.empty())
+            missing += " and ";
+        missing += what;
+    }
+    if (missing.empty())
+        return true;
+    if (error)
+        *error = std::string(progId) + " is not marked " + missing +
+                 ": a page may not create or script it";
+    return false;
+}
+
+std::optional<std::string> BitmapResourcePath(std::string_view value) {
+    const auto comma = value.rfind(", ");
+    if (comma == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view path = value.substr(0, comma);
+    const std::string_view id = value.substr(comma + 2);
+    if (id.empty() || id.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    const auto slash = path.rfind('/');
+    const std::string_view file = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    if (file.empty())
+        return std::nullopt;
+    return ":/modules/" + std::string(file) + "/bitmap/" + std::string(id) + ".bmp";
+}
+
 } // namespace kestrova::hosting

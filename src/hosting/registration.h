@@ -76,3 +76,18 @@ std::optional<ClassLocation> LookUpProgId(const KeyStore& store, std::string_vie
                                           std::string* error = nullptr);
 
 } // namespace kestrova::hosting
+
+namespace kestrova::hosting {
+
+// True when the class is marked as implementing both safety categories (safe for
+// scripting, safe for initialisation); otherwise false with a message in `error` naming
+// the ProgID and the missing mark(s).
+bool CheckSafetyMarks(const KeyStore& store, std::string_view progId, std::string_view clsid,
+                      std::string* error = nullptr);
+
+// Where a loaded module keeps the bitmap that a registry value "MODULE, ID" (the toolbox
+// bitmap) names: the Qt resource ":/modules/FILE/bitmap/ID.bmp", FILE being the module's
+// file name. Empty optional when the value is not of that form.
+std::optional<std::string> BitmapResourcePath(std::string_view registryValue);
+
+} // namespace kestrova::hosting

@@ -46,16 +46,14 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-COrloPlayerSetaPropPage::COrloPlayerSetaPropPage(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("PropertyPage"));
-    setFixedSize(DluX(250), DluY(62));
-    auto* text = new QLabel(QStringLiteral("The control has no properties to set."), this);
-    text->setGeometry(DluRect(7, 25, 229, 16));
-}
-
-QString COrloPlayerSetaPropPage::Caption() const {
+namespace {
+QString PageCaption() {
     const auto s = LoadString(kStrGeneral);
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
+} // namespace
+
+COrloPlayerSetaPropPage::COrloPlayerSetaPropPage(QWidget* parent)
+    : PropertyPage(PageCaption(), parent) {}
 
 } // namespace kestrova::viewer

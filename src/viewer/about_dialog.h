@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hosting/property_page.h"
+
 #include <QDialog>
 #include <QWidget>
 
@@ -12,13 +14,12 @@ public:
     explicit CAboutDialog(QWidget* parent = nullptr);
 };
 
-// The control's property page (template 200, caption "General"): it exchanges no
-// properties.
-class COrloPlayerSetaPropPage : public QWidget {
+// The control's property page (template 200, caption string 1001 "General"): it
+// exchanges no properties. The module's property page factory makes it.
+class COrloPlayerSetaPropPage : public hosting::PropertyPage {
     Q_OBJECT
 public:
     explicit COrloPlayerSetaPropPage(QWidget* parent = nullptr);
-    QString Caption() const;
 };
 
 } // namespace kestrova::viewer

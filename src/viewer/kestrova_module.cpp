@@ -1,9 +1,11 @@
 // The viewer module, libkestrova.so: the viewer control, its engine and the
 // media decoders, linked in from the subsystem libraries. The exported names
 // are listed in kestrova.map. This file adds the control hosting: registration,
-// the class factories of the control and its property page, and the dispatch table.
+// the class factories of the control and its property page, the dispatch table and the
+// file version query.
+#include "hosting/file_version_abi.h"
 #include "hosting/module_entries.h"
-#include "hosting/property_page.h"
+#include "viewer/about_dialog.h"
 #include "viewer/kestrova_dispatch.h"
 #include "viewer/player_control.h"
 
@@ -11,12 +13,6 @@
 
 namespace kestrova::viewer {
 namespace {
-
-class COrloPlayerSetaPropPage : public hosting::PropertyPage {
-public:
-    explicit COrloPlayerSetaPropPage(QWidget* parent)
-        : PropertyPage(QStringLiteral("General"), parent) {}
-};
 
 constexpr hosting::ModuleIdentity kIdentity{
     .libraryName = "KESTROVALib",
@@ -41,6 +37,14 @@ hosting::ModuleServer& Server();
 } // namespace kestrova::viewer
 
 KESTROVA_DEFINE_MODULE_ENTRIES(kestrova::viewer::Server)
+
+// The module's file version, 1.0.0.15.
+KESTROVA_C_EXPORT int32_t DllGetFileVersion(KestrovaFileVersion* version) {
+    if (!version)
+        return kestrova::hosting::kNullPointer;
+    *version = {1, 0, 0, 15};
+    return kestrova::hosting::kOk;
+}
 
 namespace kestrova::viewer {
 namespace {

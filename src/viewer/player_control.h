@@ -45,8 +45,9 @@ public:
     Q_INVOKABLE void AboutBox();
 
     // Calls a method by dispatch id or by name through the control's dispatch table
-    // (viewer/kestrova_dispatch.h). A wrong id, name, argument count or argument type is
-    // refused with a message in `error`, and nothing is called.
+    // (viewer/kestrova_dispatch.h), arguments converted to the declared types. A wrong id,
+    // name or argument count, or an argument that does not convert, is refused with a
+    // message in `error`, and nothing is called.
     bool Invoke(int dispid, const QVariantList& args, QVariant* result = nullptr,
                 QString* error = nullptr);
     bool Invoke(std::string_view name, const QVariantList& args, QVariant* result = nullptr,

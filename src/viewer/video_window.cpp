@@ -393,9 +393,23 @@ bool CVideoWindow::event(QEvent* e) {
         update();
         emit pictureDrawn();
         return true;
+    case QEvent::Show:
+        if (!created_) {
+            created_ = true;
+            OnCreated();
+        }
+        return QWidget::event(e);
     default:
         return QWidget::event(e);
     }
+}
+
+void CVideoWindow::OnCreated() {
+    // A page that set the source before the control was shown gets its play now.
+    if (!startOnCreate_)
+        return;
+    HandTargets();
+    StartPlay(0, std::string());
 }
 
 void CVideoWindow::OnStreamEnded(int code) {

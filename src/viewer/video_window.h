@@ -85,6 +85,7 @@ public:
 
     // State, for the host's report and for tests.
     bool SourceReady() const { return sourceReady_; }
+    bool StartOnCreate() const { return startOnCreate_; }
     const std::string& FrameType() const { return frameType_; }
     const std::string& PanTiltRights() const { return panTiltRights_; }
     const std::string& IoRights() const { return ioRights_; }
@@ -143,6 +144,8 @@ protected:
 
 private:
     bool IsMpeg() const { return frameType_ == "mpeg"; }
+    // The window is shown for the first time: the start-on-create play.
+    void OnCreated();
     void OnStreamEnded(int code);
     int OnVideoReady();
     void OnAudioReady();
@@ -175,7 +178,8 @@ private:
     std::string recordFile_;
     bool restartAllowed_ = false;
     bool sourceReady_ = false;
-    bool startOnCreate_ = false;
+    bool startOnCreate_ = false; // set by a successful SetSource, read when the window is created
+    bool created_ = false;       // shown once: SetSource before this plays at creation
     int audioLevel_ = kSilentLevel;
 
     // View state of the window; the per-path copies live in the two PathViews.

@@ -8,6 +8,7 @@
 #include "viewer/player_host_interface.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <cstdlib>
@@ -88,11 +89,26 @@ TEST_F(ModuleHosting, RegisterCreateByProgIdAndUnregister) {
                   control->dispatch.Methods().size());
         EXPECT_EQ(module->CanUnloadNow(), kFalse); // a control is alive
 
+        // The property page is template 200, captioned "General".
         auto page = loader.Create(m.page, nullptr, &error);
         ASSERT_TRUE(page) << error;
         EXPECT_FALSE(page->dispatch.Valid());
-        EXPECT_TRUE(qobject_cast<QWidget*>(page->object));
+        auto* pageWidget = qobject_cast<QWidget*>(page->object);
+        ASSERT_TRUE(pageWidget);
+        EXPECT_EQ(pageWidget->size(), QSize(375, 100));
+        EXPECT_EQ(pageWidget->windowTitle(), QStringLiteral("General"));
         delete page->object;
+
+        // The toolbox bitmap that the class registration names is in the module: 16 x 15,
+        // 16 colours.
+        const auto bitmapValue = reread.Read(ClassKey(where->clsid) + "\\ToolboxBitmap32", "");
+        ASSERT_TRUE(bitmapValue);
+        EXPECT_EQ(*bitmapValue, std::string(m.path) + ", 1");
+        const auto resource = BitmapResourcePath(*bitmapValue);
+        ASSERT_TRUE(resource);
+        const QImage bitmap(QString::fromStdString(*resource));
+        EXPECT_EQ(bitmap.size(), QSize(16, 15)) << *resource;
+        EXPECT_EQ(bitmap.colorCount(), 16);
         owned.reset();
         EXPECT_EQ(module->CanUnloadNow(), kOk);
 
@@ -128,8 +144,10 @@ TEST_F(ModuleHosting, MotionControlAnswersThroughItsDispatchTable) {
     EXPECT_EQ(result, QVariant(QStringLiteral("Door")));
     EXPECT_FALSE(d.Invoke(owned.get(), "SetMotionThrehold", {0}, nullptr, &why));
     EXPECT_FALSE(d.Invoke(owned.get(), "SetMotionThrehold", {0, 70000}, nullptr, &why));
-    EXPECT_TRUE(why.contains("must be a short")) << why.toStdString();
-    EXPECT_FALSE(d.Invoke(owned.get(), "GetMotionTitle", {QStringLiteral("1")}, nullptr, &why));
+    EXPECT_TRUE(why.contains("number 70000 does not fit a short")) << why.toStdString();
+    // A form's text is converted: "1" is area 1.
+    ASSERT_TRUE(d.Invoke(owned.get(), "GetMotionTitle", {QStringLiteral("1")}, &result, &why));
+    EXPECT_EQ(result, QVariant(QStringLiteral("Door")));
     EXPECT_EQ(module->Unregister(), kOk);
 }
 

@@ -1,6 +1,9 @@
 // kestrova-page as a user runs it: script errors, timers, control calls, and both example
 // pages against the simulated camera.
 #include "../../apps/kestrova-page/page_options.h"
+#include "hosting/key_store.h"
+#include "hosting/registration.h"
+#include "platform/settings_store.h"
 #include "sim/camera_simulator.h"
 
 #include <QCoreApplication>
@@ -39,13 +42,14 @@ protected:
         return path;
     }
 
-    PageRun Run(QStringList args, int timeoutMs = 60000) {
+    // Headless unless `windowed`: then the page runs as with a display (offscreen here).
+    PageRun Run(QStringList args, int timeoutMs = 60000, bool windowed = false) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("KESTROVA_SETTINGS", dir_.filePath("registry.ini"));
         env.insert("QT_QPA_PLATFORM", "offscreen");
         p.setProcessEnvironment(env);
-        p.start(PAGE_HOST_PATH, QStringList{"--headless"} + args);
+        p.start(PAGE_HOST_PATH, windowed ? args : QStringList{"--headless"} + args);
         PageRun run;
         if (!p.waitForFinished(timeoutMs)) {
             p.kill();
@@ -102,22 +106,118 @@ TEST_F(PageHostTest, TimersRunInOrderAndThePageEndsWhenNoneIsLeft) {
     EXPECT_TRUE(r.err.contains("setTimeout needs a function")) << r.err.toStdString();
 }
 
-TEST_F(PageHostTest, ControlsComeFromTheirProgIdsAndRefuseBadCalls) {
+TEST_F(PageHostTest, ControlsComeFromTheirProgIdsAndConvertArguments) {
     PageRun r = Run({Script("page.create('KESTROVA.KestrovaCtrl.1');")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("KESTROVA.KestrovaCtrl.1 is not registered")) << r.err.toStdString();
 
-    const QString calls = Script("var m = page.create('WARDLINE.WardlineCtrl.1');\n"
-                                 "print(m.GetMotionEnable(0), m.GetMotionIndicator(9));\n"
-                                 "m.SetMotionTitle(2, 'Gate');\n"
-                                 "print(m.GetMotionTitle(2));\n"
-                                 "m.SetMotionThrehold(1);\n");
+    // Form values arrive as text and booleans; what does not fit is an exception naming
+    // the method and the argument, and the call is not made.
+    const QString calls =
+        Script("var m = page.create('WARDLINE.WardlineCtrl.1');\n"
+               "print(m.GetMotionEnable('0'), m.GetMotionIndicator(9));\n"
+               "m.SetMotionTitle(' 2 ', 42);\n"
+               "m.SetMotionTitle(0.5, null);\n"
+               "print(m.GetMotionTitle(2.5), '[' + m.GetMotionTitle(false) + ']');\n"
+               "try { m.SetMotionThrehold(1); } catch (e) { print(e.name + ': ' + e.message); }\n"
+               "try { m.SetMotionTitle(40000, 'x'); } catch (e) { print(e.name); }\n"
+               "m.SetMotionTitle('two', 'Gate');\n");
     r = Run({"--register", WARDLINE_MODULE_PATH, calls});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "-1 0\nGate\n");
-    EXPECT_TRUE(r.err.contains(calls + ":5: TypeError: WARDLINE.WardlineCtrl.1: "
-                                       "SetMotionThrehold takes 2 argument(s), 1 given"))
+    EXPECT_EQ(r.out, "-1 0\n42 []\n"
+                     "TypeError: WARDLINE.WardlineCtrl.1: SetMotionThrehold takes 2 "
+                     "argument(s), 1 given\nRangeError\n")
+        << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains(calls + ":8: TypeError: WARDLINE.WardlineCtrl.1: SetMotionTitle: "
+                                       "argument 1 (nIdx): type mismatch: string \"two\" is not "
+                                       "a short"))
         << r.err.toStdString();
+}
+
+// A browser scripts only classes marked safe for scripting and for initialisation.
+TEST_F(PageHostTest, ClassesWithoutSafetyMarksAreRefused) {
+    const QString page = Script("page.create('WARDLINE.WardlineCtrl.1'); print('created');");
+    PageRun r = Run({"--register", WARDLINE_MODULE_PATH, page});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    {
+        kestrova::platform::SettingsStore settings(dir_.filePath("registry.ini"));
+        kestrova::hosting::SettingsKeyStore store(settings);
+        const auto where = kestrova::hosting::LookUpProgId(store, "WARDLINE.WardlineCtrl.1");
+        ASSERT_TRUE(where);
+        ASSERT_TRUE(store.RemoveKey(kestrova::hosting::ImplementedCategoryKey(
+            where->clsid, kestrova::hosting::kCatidSafeForScripting)));
+        ASSERT_TRUE(settings.Sync());
+    }
+    r = Run({page});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(r.err.contains("WARDLINE.WardlineCtrl.1 is not marked safe for scripting"))
+        << r.err.toStdString();
+    // The property page was never marked: a page cannot make it either.
+    r = Run({Script("page.create('WARDLINE.WardlinePropPage.1');")});
+    EXPECT_TRUE(r.err.contains("WARDLINE.WardlinePropPage.1 is not marked safe for scripting and "
+                               "safe for initialisation"))
+        << r.err.toStdString();
+}
+
+TEST_F(PageHostTest, PageQuitStatusIsTheProgramsExitStatus) {
+    EXPECT_EQ(Run({Script("page.quit(7);")}).exitCode, 7);
+    EXPECT_EQ(Run({Script("page.quit(7);")}, 60000, /*windowed=*/true).exitCode, 7);
+    PageRun r = Run({Script("setInterval(function () { print('tick'); page.quit(5); }, 10);\n"
+                            "setTimeout(function () { print('never'); }, 300);\n")},
+                    60000, /*windowed=*/true);
+    EXPECT_EQ(r.exitCode, 5);
+    EXPECT_EQ(r.out, "tick\n");
+    EXPECT_EQ(Run({Script("setTimeout(function () { page.quit(6); }, 10);")}).exitCode, 6);
+    EXPECT_EQ(Run({Script("page.quit();")}).exitCode, 0);
+}
+
+// Against a camera that is not there, the example pages end with a failure status.
+TEST_F(PageHostTest, ExamplesFailWhenTheySawNoPicture) {
+    const PageRun r = Run({"--register", KESTROVA_MODULE_PATH, "--set",
+                           "camera=http://127.0.0.1:1/", EXAMPLES_DIR "/live-view.js"});
+    EXPECT_EQ(r.exitCode, 4) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("pictures drawn: 0")) << r.out.toStdString();
+}
+
+// While a control's modal dialog holds a call open (here the viewer's about box, which
+// nobody answers until --seconds ends the page), the page's timers wait.
+TEST_F(PageHostTest, TimersWaitWhileADialogHoldsACall) {
+    const QString page = Script("var v = page.create('KESTROVA.KestrovaCtrl.1');\n"
+                                "var ticks = 0;\n"
+                                "setInterval(function () { ticks++; }, 5);\n"
+                                "setTimeout(function () {\n"
+                                "    var before = ticks;\n"
+                                "    v.AboutBox();\n"
+                                "    print('ticks during the dialog:', ticks - before);\n"
+                                "}, 50);\n");
+    const PageRun r = Run({"--register", KESTROVA_MODULE_PATH, "--seconds", "1", page}, 60000,
+                          /*windowed=*/true);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "ticks during the dialog: 0\n");
+}
+
+// With a display the page window shows the controls where the page put them.
+TEST_F(PageHostTest, PageWindowHoldsTheControlsWherePlaced) {
+    const QString page = Script("var v = page.create('KESTROVA.KestrovaCtrl.1', {hidden: true});\n"
+                                "var m = page.create('WARDLINE.WardlineCtrl.1');\n"
+                                "var w = page.look();\n"
+                                "print('page', w.visible, w.width + 'x' + w.height);\n"
+                                "print('viewer', page.look(v).visible);\n"
+                                "page.place(v, 0, 0);\n"
+                                "print('viewer', page.look(v).visible);\n"
+                                "page.place(m, 20, 500, 400, 300);\n"
+                                "w = page.look();\n"
+                                "print('page', w.width + 'x' + w.height);\n"
+                                "try { page.place(m, -1, 0); } catch (e) { print(e.name); }\n"
+                                "page.quit(0);\n");
+    PageRun r = Run({"--register", KESTROVA_MODULE_PATH, "--register", WARDLINE_MODULE_PATH, page},
+                    60000, /*windowed=*/true);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // Side by side at their own sizes (640 x 480, 528 x 396; the viewer hidden until
+    // placed), then the motion control moved below the viewer.
+    EXPECT_EQ(r.out, "page true 1176x396\nviewer false\nviewer true\npage 1176x800\nRangeError\n")
+        << r.out.toStdString();
 }
 
 TEST_F(PageHostTest, OptionsAreCheckedBeforeAnythingRuns) {
@@ -182,6 +282,27 @@ TEST_F(ExamplePages, LiveViewDrawsChangingPicturesAndSavesTheSnapshot) {
     const QImage image(shots.filePath(saved[0]));
     EXPECT_FALSE(image.isNull());
     EXPECT_GT(image.width(), 0);
+}
+
+// Every method of both controls called with form values, headless, against the camera.
+TEST_F(ExamplePages, FormPagePlaysZoomsSnapsAndChangesAMotionArea) {
+    QTemporaryDir shots;
+    PageRun r =
+        Run({"--register", KESTROVA_MODULE_PATH, "--register", WARDLINE_MODULE_PATH, "--set",
+             "camera=" + Camera(), "--save-dir", shots.path(), EXAMPLES_DIR "/form-page.js"});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("viewer source: true\nmotion source: true\n"))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("area 0: enabled -1, threshold 36, title \"Gate\""))
+        << r.out.toStdString();
+    EXPECT_GE(Number(r.out, "pictures drawn: (\\d+)"), 3) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("zoomed: true")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("browser \"" + Camera() + "setting.htm\" not opened"))
+        << r.out.toStdString();
+    EXPECT_EQ(QDir(shots.path()).entryList(QDir::Files).size(), 1);
+    // The camera stored the changed area.
+    const QString status = QString::fromStdString(camera_->StatusJson());
+    EXPECT_TRUE(status.contains("\"Gate\"")) << status.toStdString();
 }
 
 TEST_F(ExamplePages, RefusedLoginIsCancelledAndReported) {

@@ -1,4 +1,7 @@
 // What each module exports by name, and that both load side by side.
+#include "hosting/file_version_abi.h"
+
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -48,7 +51,8 @@ protected:
 
 TEST_F(ModuleExports, ViewerExportsTheCodecsG726AndHosting) {
     std::set<std::string> expected = kVideoCodecExports;
-    expected.insert({"G726_decoder_create", "G726_decoder_destroy", "G726_dec"});
+    expected.insert(
+        {"G726_decoder_create", "G726_decoder_destroy", "G726_dec", "DllGetFileVersion"});
     expected.insert(kHostingExports.begin(), kHostingExports.end());
     EXPECT_EQ(DynamicSymbols(KESTROVA_MODULE_PATH), expected);
 }
@@ -57,6 +61,19 @@ TEST_F(ModuleExports, MotionControlExportsTheVideoCodecsAndHosting) {
     std::set<std::string> expected = kVideoCodecExports;
     expected.insert(kHostingExports.begin(), kHostingExports.end());
     EXPECT_EQ(DynamicSymbols(WARDLINE_MODULE_PATH), expected);
+}
+
+// The viewer module reports its file version through its query export.
+TEST_F(ModuleExports, ViewerReportsFileVersion1_0_0_15) {
+    void* module = dlopen(KESTROVA_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    auto query = reinterpret_cast<GetFileVersionFn>(dlsym(module, "DllGetFileVersion"));
+    ASSERT_NE(query, nullptr);
+    KestrovaFileVersion v{};
+    ASSERT_EQ(query(&v), 0);
+    EXPECT_EQ((std::array<int, 4>{v.major, v.minor, v.build, v.revision}),
+              (std::array<int, 4>{1, 0, 0, 15}));
+    EXPECT_EQ(static_cast<uint32_t>(query(nullptr)), 0x80004003u);
 }
 
 // Both modules carry their own copy of the codecs; loaded into one process,

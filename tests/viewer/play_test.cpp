@@ -38,6 +38,23 @@ TEST_F(PlayTest, Mpeg4PlaysTheSceneAndStops) {
     EXPECT_TRUE(window->EndedCodes().empty());
 }
 
+// A page that sets the source before the control is shown gets its play when the
+// control's window is created, once.
+TEST_F(PlayTest, SourceSetBeforeTheWindowExistsPlaysWhenItIsCreated) {
+    StartCamera();
+    MakeControl(false, /*shown=*/false);
+    control->SetSource(StreamUrl(true), "mpeg", "off", "", Credentials("admin", "admin"));
+    ASSERT_TRUE(window->SourceReady());
+    EXPECT_FALSE(window->IsPlaying());
+    control->show();
+    EXPECT_TRUE(window->IsPlaying());
+    ASSERT_TRUE(WaitFrames(3));
+    control->StopPlay();
+    control->hide();
+    control->show(); // the same window shown again: no new play
+    EXPECT_FALSE(window->IsPlaying());
+}
+
 TEST_F(PlayTest, MotionJpegPlaysTheScene) {
     sim::SimOptions o;
     o.streamType = sim::StreamType::Jpeg;

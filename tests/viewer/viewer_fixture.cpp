@@ -50,7 +50,7 @@ void ViewerTest::StartCamera(sim::SimOptions options) {
     ASSERT_TRUE(camera->Start(&error)) << error;
 }
 
-void ViewerTest::MakeControl(bool interactive) {
+void ViewerTest::MakeControl(bool interactive, bool shown) {
     control = std::make_unique<COrloPlayerSetaCtrl>();
     if (!interactive)
         control->SetDialogHost(&host);
@@ -72,7 +72,8 @@ void ViewerTest::MakeControl(bool interactive) {
     window->SetHttpOptions(http);
     window->SetSnapshotWait(49, std::chrono::milliseconds(100));
     window->SetSnapshotFolder(temp->path().toStdString());
-    control->show();
+    if (shown)
+        control->show();
 }
 
 bool ViewerTest::WaitFor(const std::function<bool()>& done, int timeoutMs) {

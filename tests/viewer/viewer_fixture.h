@@ -62,8 +62,9 @@ protected:
 
     // Starts the simulated camera (320 x 240 MPEG-4 unless told otherwise).
     void StartCamera(sim::SimOptions options = {});
-    // A control with short engine timings and, unless `interactive`, the scripted host.
-    void MakeControl(bool interactive = false);
+    // A control with short engine timings and, unless `interactive`, the scripted host;
+    // shown unless `shown` is false.
+    void MakeControl(bool interactive = false, bool shown = true);
     // Processes events until `done` or the time-out.
     bool WaitFor(const std::function<bool()>& done, int timeoutMs = 8000);
     // "Basic <base64 of user:password>".
