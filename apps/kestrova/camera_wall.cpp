@@ -116,8 +116,8 @@ ViewerWindow* CameraWall::AddCamera(const CameraAddress& address, const std::str
     connect(w, &ViewerWindow::doubleClicked, this, [this, index] { ToggleEnlarge(index); });
     tiles_.push_back(std::move(tile));
     Arrange();
-    Select(index);
     w->Open(address, user, password, kind);
+    Select(index);
     return w;
 }
 

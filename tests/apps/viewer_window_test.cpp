@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTcpServer>
 #include <QTest>
 
@@ -261,6 +262,40 @@ TEST_F(WindowFixture, WallOfCamerasSelectsAndEnlarges) {
     QTest::mouseDClick(&wall.Tile(1)->Stage(), Qt::LeftButton);
     EXPECT_EQ(wall.Enlarged(), -1);
     EXPECT_TRUE(wall.Tile(0)->isVisible());
+}
+
+// On a real X server (scripts/test runs this under xvfb-run): F11 fills the screen with the
+// picture and hides the bars, Escape brings the window back, a double-click on the picture
+// does the same as F11, and a window made smaller keeps the picture's shape.
+TEST_F(WindowFixture, FullScreenAndResizingOnAnXServer) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)";
+    StartCamera();
+    ASSERT_TRUE(OpenCamera());
+    ASSERT_TRUE(WaitForState(CameraState::Playing));
+    const QRect screen = window_->screen()->geometry();
+    QTest::keyClick(window_.get(), Qt::Key_F11);
+    ASSERT_TRUE(WaitFor([&] { return window_->geometry() == screen; }, 5s))
+        << window_->geometry().width() << "x" << window_->geometry().height();
+    ASSERT_TRUE(WaitFor([&] { return window_->Stage().size() == screen.size(); }, 5s));
+    EXPECT_EQ(window_->Stage().PictureRect(), PictureStage::FitRect(screen.size(), 320, 240));
+    EXPECT_TRUE(window_->Action("fullscreen")->isChecked());
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    ASSERT_TRUE(
+        WaitFor([&] { return !window_->isFullScreen() && window_->geometry() != screen; }, 5s));
+    EXPECT_FALSE(window_->Action("fullscreen")->isChecked());
+
+    QTest::mouseDClick(&window_->Stage(), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return window_->isFullScreen(); }, 5s));
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    ASSERT_TRUE(WaitFor([&] { return !window_->isFullScreen(); }, 5s));
+
+    window_->resize(300, 400); // a tall narrow window: bars above and below
+    ASSERT_TRUE(WaitFor([&] { return window_->Stage().width() == 300; }, 5s));
+    const QRect pic = window_->Stage().PictureRect();
+    EXPECT_EQ(pic.width(), 300);
+    EXPECT_NEAR(pic.height(), 225, 1);
+    EXPECT_GT(pic.top(), 0);
 }
 
 } // namespace
