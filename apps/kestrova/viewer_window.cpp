@@ -432,6 +432,9 @@ void ViewerWindow::SizeToPicture() {
     if (isFullScreen() || isMaximized())
         return;
     QSize want = size() + QSize(model_.Width(), model_.Height()) - stage_->size();
+    // Never narrower than the buttons: a small picture gets bars instead.
+    if (const QToolBar* bar = findChild<QToolBar*>(QStringLiteral("ToolBar")); bar && !tile_)
+        want.setWidth(std::max(want.width(), bar->sizeHint().width()));
     if (const QScreen* screen = this->screen())
         want = want.boundedTo(screen->availableGeometry().size() * 9 / 10);
     resize(want);
