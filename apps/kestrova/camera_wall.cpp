@@ -143,10 +143,18 @@ void CameraWall::Select(int index) {
     if (index < 0 || index >= Count())
         return;
     selected_ = index;
-    for (int i = 0; i < Count(); ++i)
-        Tile(i)->setStyleSheet(
-            i == index ? QStringLiteral("ViewerWindow { border: 3px solid #3d8ee6; }")
-                       : QStringLiteral("ViewerWindow { border: 3px solid transparent; }"));
+    // The selected tile's status line is highlighted.
+    for (int i = 0; i < Count(); ++i) {
+        QStatusBar* line = Tile(i)->statusBar();
+        line->setAutoFillBackground(true);
+        QPalette pal = line->palette();
+        pal.setColor(QPalette::Window,
+                     i == index ? QColor(0x3d, 0x8e, 0xe6) : QColor(0xe8, 0xe8, 0xe8));
+        pal.setColor(QPalette::WindowText, i == index ? Qt::white : Qt::black);
+        line->setPalette(pal);
+        for (QLabel* label : line->findChildren<QLabel*>())
+            label->setPalette(pal);
+    }
     selectedText_->setText(QStringLiteral("Selected: %1").arg(Tile(index)->windowTitle()));
 }
 
