@@ -5,8 +5,12 @@
 namespace kestrova::app {
 
 const char* HostUsage() {
-    return "usage: kestrova [options] [camera-stream-url]\n"
-           "  Without a URL a built-in simulated camera is started on loopback.\n"
+    return "usage: kestrova [options] [camera]\n"
+           "  The camera is its web address (http://HOST:PORT/), a stream URL\n"
+           "  (.../img/video.asf, .../img/mjpeg.cgi) or HOST[:PORT], with user:pass@\n"
+           "  before the host if wanted. Without one, a window asks for a camera (Ctrl+O);\n"
+           "  headless runs and runs with --seconds, --stats or output files start a\n"
+           "  built-in simulated camera on loopback instead. Several cameras make a wall.\n"
            "  --type mpeg4|jpeg|both  stream kind (built-in camera: what it announces;\n"
            "                          both: MPEG-4 for the first half, Motion-JPEG after)\n"
            "  --rate R                frame rate passed to SetSource (Motion-JPEG speed)\n"
@@ -62,12 +66,15 @@ std::optional<HostOptions> ParseHostOptions(const QStringList& args, std::string
         } else if (a == "--user") {
             if (!value(o.user))
                 return std::nullopt;
+            o.userGiven = true;
         } else if (a == "--password") {
             if (!value(o.password))
                 return std::nullopt;
+            o.userGiven = true;
         } else if (a == "--auth") {
             if (!value(o.auth))
                 return std::nullopt;
+            o.userGiven = true;
         } else if (a == "--snapshot") {
             if (!value(o.snapshot))
                 return std::nullopt;
@@ -111,15 +118,36 @@ std::optional<HostOptions> ParseHostOptions(const QStringList& args, std::string
         } else if (o.url.empty()) {
             o.url = a.toStdString();
         } else {
-            error = "more than one camera URL";
-            return std::nullopt;
+            o.moreCameras.push_back(a.toStdString());
         }
+    }
+    if (!o.moreCameras.empty() && (o.headless || o.Scripted())) {
+        error = "several cameras are shown only in a window session (no --headless, "
+                "--seconds, --stats or output files)";
+        return std::nullopt;
     }
     if (!o.url.empty() && o.type == "both") {
         error = "--type both needs the built-in camera";
         return std::nullopt;
     }
     return o;
+}
+
+bool ResolveCameraAddress(HostOptions& o, std::string& error) {
+    if (o.url.empty())
+        return true;
+    auto address = ParseCameraAddress(o.url, error);
+    if (!address)
+        return false;
+    if (!address->kind.empty() && o.type != "both")
+        o.type = address->kind;
+    o.url = address->StreamUrl(o.type != "jpeg");
+    if (address->hasCredentials && !o.userGiven) {
+        o.user = address->user;
+        o.password = address->password;
+    }
+    o.address = std::move(address);
+    return true;
 }
 
 std::string CredentialString(const HostOptions& options) {

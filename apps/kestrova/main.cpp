@@ -1,10 +1,11 @@
 // kestrova: hosts the viewer control in a window with the page's buttons, or headless,
 // against a camera URL or a built-in simulated camera.
+#include "camera_wall.h"
 #include "host_options.h"
 #include "host_run.h"
 #include "hosting/hosted_control.h"
-#include "page_window.h"
 #include "viewer/player_host_interface.h"
+#include "viewer_window.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -45,6 +46,12 @@ int main(int argc, char** argv) {
     }
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
         options->headless = true;
+    std::string addressError;
+    const bool addressOk = app::ResolveCameraAddress(*options, addressError);
+    if (!addressOk && (options->headless || options->Scripted())) {
+        std::fprintf(stderr, "kestrova: %s\n", addressError.c_str());
+        return 2;
+    }
     if (options->headless && options->seconds < 0)
         options->seconds = 5;
 
@@ -64,20 +71,86 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::unique_ptr<app::PageWindow> page;
-    if (options->headless) {
-        hosted->Widget()->show();
-    } else {
-        page = std::make_unique<app::PageWindow>(*hosted);
-        page->show();
-    }
 #ifdef KESTROVA_HAVE_QT_SOUND
     if (!options->headless && options->audioWav.empty())
         player->SetSoundDevice(std::make_shared<audio::QtSoundDevice>());
 #endif
 
+    if (!options->moreCameras.empty()) {
+        if (options->headless) {
+            std::fprintf(stderr, "kestrova: several cameras need a display\n");
+            return 2;
+        }
+        if (!addressOk) {
+            std::fprintf(stderr, "kestrova: %s\n", addressError.c_str());
+            return 2;
+        }
+        // A wall: one control per camera, each with its own engine. The first control
+        // made above only proved the module can be hosted.
+        hosted.reset();
+        app::CameraWall wall;
+        std::vector<app::CameraAddress> cameras{*options->address};
+        for (const std::string& text : options->moreCameras) {
+            auto a = app::ParseCameraAddress(text, error);
+            if (!a) {
+                std::fprintf(stderr, "kestrova: %s\n", error.c_str());
+                return 2;
+            }
+            cameras.push_back(*a);
+        }
+        wall.show();
+        QTimer::singleShot(0, &wall, [&] {
+            for (const auto& a : cameras) {
+                const bool own = a.hasCredentials && !options->userGiven;
+                if (!wall.AddCamera(a, own ? a.user : options->user,
+                                    own ? a.password : options->password, a.kind, &error))
+                    std::fprintf(stderr, "kestrova: %s\n", error.c_str());
+            }
+        });
+        app.exec();
+        return 0;
+    }
+
+    if (!options->headless && !options->Scripted()) {
+        // A window session a person drives: the window opens the camera itself and stays
+        // open whatever the camera does; closing it ends the program with status 0.
+        app::ViewerWindow window(*hosted);
+        window.show();
+        if (!addressOk)
+            window.ShowProblem(QString::fromStdString(addressError));
+        else if (options->address)
+            QTimer::singleShot(0, &window, [&] {
+                window.Open(*options->address, options->user, options->password,
+                            options->address->kind);
+            });
+        else
+            QTimer::singleShot(0, &window, [&] { window.ShowOpenDialog(); });
+        app.exec();
+        if (player->SourceReady())
+            hosted->Call("StopPlay");
+        return 0;
+    }
+
+    std::unique_ptr<app::ViewerWindow> page;
+    if (options->headless) {
+        hosted->Widget()->show();
+    } else {
+        page = std::make_unique<app::ViewerWindow>(*hosted);
+        page->show();
+    }
+
     app::HostRun run(*options, *hosted);
-    if (!run.Start(error)) {
+    bool started = false;
+    if (page) {
+        // A scripted run in a window: the run plays, the window shows what happens.
+        player->SetDialogHost(&page->Answers());
+        page->Attach(
+            options->address, [&] { return started = run.Start(error); },
+            [&] { return run.CameraUrl(); });
+    } else {
+        started = run.Start(error);
+    }
+    if (!started) {
         std::fprintf(stderr, "kestrova: %s\n", error.c_str());
         if (options->stats)
             std::printf("%s\n", run.StatsJson().c_str());

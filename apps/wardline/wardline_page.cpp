@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -17,7 +18,7 @@
 namespace kestrova::wardline {
 
 CPageWindow::CPageWindow(int mode, hosting::HostedControl& control, QWidget* parent)
-    : QWidget(parent), control_(control) {
+    : QWidget(parent), control_(control), mode_(mode) {
     setWindowTitle("Motion detection");
     QWidget* widget = control_.Widget();
     widget->setParent(this);
@@ -38,7 +39,9 @@ CPageWindow::CPageWindow(int mode, hosting::HostedControl& control, QWidget* par
             enable_[n] = new QCheckBox;
             threshold_[n] = new QSpinBox;
             threshold_[n]->setRange(-32768, 32767);
+            threshold_[n]->setObjectName(QStringLiteral("Threshold%1").arg(n + 1));
             title_[n] = new QLineEdit;
+            title_[n]->setObjectName(QStringLiteral("Title%1").arg(n + 1));
             title_[n]->setMinimumWidth(120);
             indicator_[n] = new QProgressBar;
             indicator_[n]->setRange(0, 255);
@@ -59,10 +62,9 @@ CPageWindow::CPageWindow(int mode, hosting::HostedControl& control, QWidget* par
         }
         side->addLayout(grid);
         auto* apply = new QPushButton("Apply");
-        connect(apply, &QPushButton::clicked, this, [this] {
-            control_.Call("MotionApply");
-            Refresh();
-        });
+        apply->setObjectName("Apply");
+        apply->setToolTip("Send the areas to the camera (Enter)");
+        connect(apply, &QPushButton::clicked, this, &CPageWindow::Apply);
         side->addWidget(apply);
         connect(&poll_, &QTimer::timeout, this, &CPageWindow::Poll);
         poll_.start(200);
@@ -84,7 +86,69 @@ long CPageWindow::Get(const char* method, int area) const {
     return static_cast<long>(control_.Call(method, {area}).toLongLong());
 }
 
+void CPageWindow::SetCamera(const QString& name) {
+    camera_ = name;
+    setWindowTitle(QStringLiteral("Motion detection \u2014 %1").arg(name));
+}
+
+void CPageWindow::CommitTitles() {
+    for (int n = 0; n < 4; ++n)
+        if (title_[n] && title_[n]->text() != control_.Call("GetMotionTitle", {n}).toString())
+            control_.Call("SetMotionTitle", {n, title_[n]->text()});
+}
+
+void CPageWindow::Apply() {
+    if (mode_ == 2)
+        return;
+    CommitTitles();
+    control_.Call("MotionApply");
+    auto* motion = control_.As<motion::MotionHostInterface>();
+    const bool failed = motion && !motion->MessageText().isEmpty();
+    const motion::AreaSet before = saved_;
+    Refresh();
+    if (failed)
+        saved_ = before; // nothing reached the camera: the edits stay unsaved
+}
+
+namespace {
+
+bool SameSetup(const motion::AreaSet& a, const motion::AreaSet& b) {
+    for (int n = 0; n < motion::kAreaCount; ++n) {
+        const motion::MotionArea& x = a.areas[n];
+        const motion::MotionArea& y = b.areas[n];
+        if (x.enable != y.enable || x.threshold != y.threshold || x.sensitivity != y.sensitivity ||
+            x.x1 != y.x1 || x.y1 != y.y1 || x.x2 != y.x2 || x.y2 != y.y2 || x.title != y.title)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CPageWindow::HasUnsavedChanges() const {
+    auto* motion = control_.As<motion::MotionHostInterface>();
+    if (mode_ == 2 || !motion || !savedKnown_ || !motion->Areas().loaded)
+        return false;
+    for (int n = 0; n < 4; ++n)
+        if (title_[n] && title_[n]->text() != QString::fromStdString(saved_.areas[n].title))
+            return true;
+    return !SameSetup(motion->Areas(), saved_);
+}
+
+void CPageWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter in any field applies, as the Apply button does.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Apply();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void CPageWindow::Refresh() {
+    if (auto* motion = control_.As<motion::MotionHostInterface>()) {
+        saved_ = motion->Areas();
+        savedKnown_ = true;
+    }
     for (int n = 0; n < 4; ++n) {
         if (!enable_[n])
             continue;
@@ -102,6 +166,23 @@ void CPageWindow::Poll() {
 }
 
 void CPageWindow::closeEvent(QCloseEvent* event) {
+    if (HasUnsavedChanges()) {
+        const auto answer =
+            askOnClose ? askOnClose()
+                       : QMessageBox::question(
+                             this, windowTitle(),
+                             QStringLiteral("The motion areas of %1 were changed. Apply the "
+                                            "changes to the camera before closing?")
+                                 .arg(camera_.isEmpty() ? QStringLiteral("the camera") : camera_),
+                             QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                             QMessageBox::Save);
+        if (answer == QMessageBox::Cancel) {
+            event->ignore();
+            return;
+        }
+        if (answer == QMessageBox::Save)
+            Apply();
+    }
     poll_.stop();
     control_.Call("StopPlay");
     QWidget::closeEvent(event);

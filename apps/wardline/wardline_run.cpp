@@ -1,5 +1,6 @@
 #include "wardline_run.h"
 
+#include "camera_address.h"
 #include "hosting/hosted_control.h"
 #include "motion/motion_host_interface.h"
 #include "sim/camera_simulator.h"
@@ -149,6 +150,9 @@ int RunWardline(const WardlineOptions& o) {
         control->show();
     } else {
         page = std::make_unique<CPageWindow>(o.mode, *hosted);
+        std::string addressError;
+        const auto address = app::ParseCameraAddress(base, addressError);
+        page->SetCamera(QString::fromStdString(address ? address->HostPort() : base));
         page->show();
     }
     const bool accepted = Call(*hosted, "SetSource",

@@ -135,6 +135,7 @@ CStreamSession::Wait CStreamSession::WaitData(std::span<const uint8_t>& data) {
             return Wait::TimedOut;
         if (reader_->dataReady.Wait(static_cast<uint32_t>(std::min(left, kWaitSlice).count()))) {
             data = std::span<const uint8_t>(reader_->buffer.data(), reader_->delivered);
+            bytesReceived_.fetch_add(reader_->delivered, std::memory_order_relaxed);
             return Wait::Data;
         }
     }

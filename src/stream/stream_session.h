@@ -34,6 +34,8 @@ public:
     void SetSourceFactory(StreamSourceFactory factory) { sourceFactory_ = std::move(factory); }
     const EngineTimings& Timings() const { return timings_; }
     const StreamProfile& Profile() const { return profile_; }
+    // Stream bytes received by every play of this session so far (for the host's bit rate).
+    uint64_t BytesReceived() const { return bytesReceived_.load(); }
 
 protected:
     enum class Connected { Open, Failed, Stopped };
@@ -77,6 +79,7 @@ private:
     std::shared_ptr<StreamSource> source_;
     std::shared_ptr<ReaderState> reader_;
     std::thread readerThread_;
+    std::atomic<uint64_t> bytesReceived_{0};
 };
 
 } // namespace kestrova::stream

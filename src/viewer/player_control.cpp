@@ -1,6 +1,8 @@
 #include "viewer/player_control.h"
 
 #include "hosting/dispatch.h"
+#include "stream/asf_session.h"
+#include "stream/mjpeg_session.h"
 #include "stream/mpeg4_display.h"
 #include "viewer/about_dialog.h"
 #include "viewer/camera_answer.h"
@@ -51,6 +53,9 @@ PlayerStatistics COrloPlayerSetaCtrl::Statistics() const {
     s.width = window_->StreamWidth();
     s.height = window_->StreamHeight();
     s.endedCodes = window_->EndedCodes();
+    s.bytesReceived =
+        window_->AsfSession().BytesReceived() + window_->MJpegSession().BytesReceived();
+    s.playing = window_->IsPlaying();
     return s;
 }
 

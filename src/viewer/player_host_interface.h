@@ -27,6 +27,8 @@ struct PlayerStatistics {
     int width = 0;             // the stream's picture size, 0 before it is known
     int height = 0;
     std::vector<int> endedCodes; // result codes of the plays that ended, in order
+    uint64_t bytesReceived = 0;  // stream bytes received by all plays (both sessions)
+    bool playing = false;        // the active session's thread runs
 };
 
 // Implemented by the viewer control. Every member is pure virtual and takes only standard
