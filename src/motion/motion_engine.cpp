@@ -65,6 +65,10 @@ MotionEngine::~MotionEngine() {
     SetNotificationTarget(nullptr);
     asf_->StopThread(timings_.sessionStop);
     mjpeg_->StopThread(timings_.sessionStop);
+    // Threads that outlived the timed stops still draw into this engine: wait for them.
+    for (stream::CStreamThread* t : std::initializer_list<stream::CStreamThread*>{
+             asf_.get(), mjpeg_.get(), mpeg4Display_.get(), jpegDisplay_.get()})
+        t->StopAndJoin();
 }
 
 void MotionEngine::SetNotificationTarget(QObject* target) {

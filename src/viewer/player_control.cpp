@@ -11,6 +11,7 @@
 
 #include <QDesktopServices>
 #include <QUrl>
+#include <tuple>
 
 namespace kestrova::viewer {
 
@@ -21,6 +22,7 @@ COrloPlayerSetaCtrl::COrloPlayerSetaCtrl(QWidget* parent)
     resize(CVideoWindow::kWidth, CVideoWindow::kHeight);
     opener_ = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
     connect(window_, &CVideoWindow::pictureDrawn, this, &COrloPlayerSetaCtrl::pictureDrawn);
+    connect(window_, &CVideoWindow::engineText, this, &COrloPlayerSetaCtrl::engineText);
 }
 
 COrloPlayerSetaCtrl::~COrloPlayerSetaCtrl() = default;
@@ -51,6 +53,7 @@ PlayerStatistics COrloPlayerSetaCtrl::Statistics() const {
     s.width = window_->StreamWidth();
     s.height = window_->StreamHeight();
     s.endedCodes = window_->EndedCodes();
+    std::tie(s.engineTextCode, s.engineText) = window_->LastEngineText();
     return s;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace kestrova::audio {
@@ -27,6 +28,10 @@ struct PlayerStatistics {
     int width = 0;             // the stream's picture size, 0 before it is known
     int height = 0;
     std::vector<int> endedCodes; // result codes of the plays that ended, in order
+    // The engine's last words: why a play ended (with its code), or a notice given while
+    // the play went on (code 0), e.g. a picture size the display refused. Empty: none.
+    int engineTextCode = 0;
+    std::string engineText;
 };
 
 // Implemented by the viewer control. Every member is pure virtual and takes only standard
