@@ -79,11 +79,13 @@ TEST_P(HostileCameraTest, ProgramEndsAndSaysWhy) {
     SCOPED_TRACE(b.what + "\n" + err);
     ASSERT_FALSE(run.crashed);
     EXPECT_EQ(run.exitCode == 0, b.expect.exitsZero) << "exit " << run.exitCode;
-    if (!b.expect.says.empty())
+    if (!b.expect.says.empty()) {
         EXPECT_NE(err.find(b.expect.says), std::string::npos) << "missing: " << b.expect.says;
-    if (!b.expect.neverSays.empty())
+    }
+    if (!b.expect.neverSays.empty()) {
         EXPECT_EQ(err.find(b.expect.neverSays), std::string::npos)
             << "said: " << b.expect.neverSays;
+    }
     std::printf("%-24s exit %d in %lld ms\n", b.name.c_str(), run.exitCode,
                 static_cast<long long>(run.ms));
 }
