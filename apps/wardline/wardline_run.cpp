@@ -198,6 +198,8 @@ int RunWardline(const WardlineOptions& o) {
     int code = readOk && viewShown ? 0 : 2;
     if (!o.headless)
         code = QApplication::exec();
+    if (const std::string said = motion->EngineText(); !said.empty())
+        std::fprintf(stderr, "wardline: %s\n", said.c_str());
     Call(*hosted, "StopPlay");
     return code;
 }

@@ -151,6 +151,16 @@ void MotionEngine::PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_
         Post(StreamEndedEventType(), static_cast<int>(wParam));
 }
 
+void MotionEngine::StreamDiagnostic(int code, const std::string& text) {
+    std::lock_guard lock(pictureMutex_);
+    engineText_ = code == 0 ? text : "the stream ended (" + std::to_string(code) + "): " + text;
+}
+
+std::string MotionEngine::LastEngineText() const {
+    std::lock_guard lock(pictureMutex_);
+    return engineText_;
+}
+
 void MotionEngine::DrawPicture(const stream::VideoPicture& picture) {
     if (picture.width <= 0 || picture.height <= 0 || picture.stride < picture.width * 3 ||
         picture.bgr.size() < static_cast<std::size_t>(picture.stride) * picture.height)

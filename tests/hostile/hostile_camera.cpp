@@ -237,6 +237,11 @@ std::vector<Behaviour> MakeTable() {
         {"asf-lying-packet-size", "packets announced as 1 MB", H::ViewerMpeg4,
          Fails("Bad packet size"),
          [](HostileCamera& c) { return Routes{.asf = AsfOf(c, {.packetSize = 1u << 20})}; }},
+        {"areas-bad-stream-number",
+         "the motion control's live stream on stream 7",
+         H::MotionAreas,
+         {true, "(420): Bad StreamNo: 135", ""},
+         [](HostileCamera& c) { return Routes{.asf = AsfOf(c, {.videoStream = 0x07})}; }},
         {"view-ok",
          "well-formed set-up and snapshot",
          H::MotionView,
@@ -329,11 +334,21 @@ void HostileCamera::Serve(int fd, const ReceivedRequest& request) {
     } else if (is("/snap.jpg")) {
         routes_.snapshot(fd, request);
     } else if (is("/ocxparser.cgi")) {
-        if (request.body.find("MOT_READ_VIEW") != std::string::npos)
+        if (request.body.find("MOT_READ_VIEW") != std::string::npos) {
             Answer(fd, "RES: 3\r\nVIEWEN: 1\r\nVIEWAREAX1: 40\r\nVIEWAREAY1: 30\r\n"
                        "VIEWAREAX2: 600\r\nVIEWAREAY2: 450\r\n");
-        else
-            Answer(fd, "OK\r\n");
+        } else if (request.body.find("MOT_READ_AREA") != std::string::npos) {
+            std::string areas = "RES: 3\r\n";
+            for (int n = 0; n < 4; ++n) {
+                const std::string k = "AREA" + std::to_string(n);
+                areas += k + "EN: 1\r\n" + k + "THD: 50\r\n" + k + "SENS: 5\r\n" + k +
+                         "TLE: area\r\n" + k + "X1: 10\r\n" + k + "Y1: 10\r\n" + k + "X2: 100\r\n" +
+                         k + "Y2: 100\r\n";
+            }
+            Answer(fd, areas);
+        } else {
+            Answer(fd, "MOT: OK\r\n");
+        }
     } else {
         SendAll(fd, ResponseHead("HTTP/1.0 404 Not Found") + "no such page");
     }

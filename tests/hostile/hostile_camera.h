@@ -20,6 +20,7 @@ enum class Host {
     ViewerJpeg,  // kestrova on the Motion-JPEG stream
     ViewerMpeg4, // kestrova on the ASF stream
     MotionView,  // wardline --mode view: set-up read and snapshot
+    MotionAreas, // wardline watching its areas over the live ASF stream
 };
 
 // What the user must see: the exit status, a text on stderr, and a text that must not

@@ -25,12 +25,16 @@ ProgramRun RunAgainst(const HostileCamera& camera, Host host) {
     QStringList args;
     const char* program = KESTROVA_PROGRAM;
     std::string base = camera.Base();
-    if (host == Host::MotionView) {
+    if (host == Host::MotionView || host == Host::MotionAreas) {
         program = WARDLINE_PROGRAM;
         base.pop_back();
-        args << QString::fromStdString(base) << "--headless"
-             << "--mode"
-             << "view";
+        args << QString::fromStdString(base) << "--headless";
+        if (host == Host::MotionView)
+            args << "--mode"
+                 << "view";
+        else
+            args << "--watch"
+                 << "2";
     } else {
         const bool mpeg = host == Host::ViewerMpeg4;
         args << QString::fromStdString(base + (mpeg ? "img/video.asf" : "img/mjpeg.cgi"))
