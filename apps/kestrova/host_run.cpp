@@ -54,6 +54,8 @@ HostRun::HostRun(HostOptions options, hosting::HostedControl& control)
     }
     // By name: the module's signal is not this program's copy of it.
     connect(control_.Object(), SIGNAL(pictureDrawn()), this, SLOT(OnPicture()));
+    connect(control_.Object(), SIGNAL(engineText(int, QString)), this,
+            SLOT(OnEngineText(int, QString)));
 }
 
 HostRun::~HostRun() {
@@ -148,6 +150,16 @@ void HostRun::OnPicture() {
     });
 }
 
+void HostRun::OnEngineText(int code, const QString& text) {
+    std::string line = text.toStdString();
+    if (code != 0)
+        line = "the stream ended (" + std::to_string(code) + "): " + line;
+    if (line == lastEngineText_)
+        return;
+    lastEngineText_ = line;
+    std::fprintf(stderr, "kestrova: %s\n", line.c_str());
+}
+
 int HostRun::Finish() {
     Call("StopPlay");
     if (!options_.screenshot.empty()) {
@@ -158,7 +170,8 @@ int HostRun::Finish() {
     player_.SetMessageObserver({});
     const viewer::PlayerStatistics s = player_.Statistics();
     if (s.picturesMpeg4 + s.picturesJpeg == 0)
-        errors_.push_back("no picture was drawn from " + url_);
+        errors_.push_back("no picture was drawn from " + url_ +
+                          (s.engineText.empty() ? "" : ": " + s.engineText));
     if (!options_.snapshot.empty() && answers_.saved.empty())
         errors_.push_back("no snapshot was taken");
     for (const auto& e : errors_)

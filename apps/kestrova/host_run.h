@@ -66,6 +66,8 @@ signals:
 private slots:
     // Connected by name to the control's pictureDrawn().
     void OnPicture();
+    // Connected by name to the control's engineText(int, QString): printed on stderr.
+    void OnEngineText(int code, const QString& text);
 
 private:
     bool StartCamera(sim::CameraSimulator*& out, bool jpeg, std::string& error);
@@ -84,6 +86,7 @@ private:
     bool snapshotTaken_ = false;
     bool switched_ = false;
     std::vector<std::string> errors_;
+    std::string lastEngineText_; // printed last; a restart that fails alike is not repeated
 };
 
 } // namespace kestrova::app

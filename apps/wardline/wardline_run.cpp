@@ -203,9 +203,14 @@ int RunWardline(const WardlineOptions& o) {
             return 1;
         }
     }
-    int code = readOk ? 0 : 2;
+    // The view mode works on the snapshot: one that failed (its message is shown) fails the
+    // run too.
+    const bool viewShown = o.mode != 2 || message.isEmpty();
+    int code = readOk && viewShown ? 0 : 2;
     if (!o.headless)
         code = QApplication::exec();
+    if (const std::string said = motion->EngineText(); !said.empty())
+        std::fprintf(stderr, "wardline: %s\n", said.c_str());
     Call(*hosted, "StopPlay");
     return code;
 }

@@ -42,6 +42,10 @@ void COrloMotionDetectCtrl::CancelView() {
     window_->OnCancel();
 }
 
+std::string COrloMotionDetectCtrl::EngineText() const {
+    return MotionEngine::Instance().LastEngineText();
+}
+
 uint64_t COrloMotionDetectCtrl::PicturesDrawn() const {
     // The engine is one process-wide set: this counts the module's pictures.
     return MotionEngine::Instance().PicturesDrawn();

@@ -49,6 +49,7 @@ public:
     void ConfirmView() override;
     void CancelView() override;
     uint64_t PicturesDrawn() const override;
+    std::string EngineText() const override;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -65,6 +65,10 @@ MotionEngine::~MotionEngine() {
     SetNotificationTarget(nullptr);
     asf_->StopThread(timings_.sessionStop);
     mjpeg_->StopThread(timings_.sessionStop);
+    // Threads that outlived the timed stops still draw into this engine: wait for them.
+    for (stream::CStreamThread* t : std::initializer_list<stream::CStreamThread*>{
+             asf_.get(), mjpeg_.get(), mpeg4Display_.get(), jpegDisplay_.get()})
+        t->StopAndJoin();
 }
 
 void MotionEngine::SetNotificationTarget(QObject* target) {
@@ -145,6 +149,16 @@ void MotionEngine::PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_
     // The motion profile posts nothing but the end report.
     if (message == stream::WM_STREAM_ENDED)
         Post(StreamEndedEventType(), static_cast<int>(wParam));
+}
+
+void MotionEngine::StreamDiagnostic(int code, const std::string& text) {
+    std::lock_guard lock(pictureMutex_);
+    engineText_ = code == 0 ? text : "the stream ended (" + std::to_string(code) + "): " + text;
+}
+
+std::string MotionEngine::LastEngineText() const {
+    std::lock_guard lock(pictureMutex_);
+    return engineText_;
 }
 
 void MotionEngine::DrawPicture(const stream::VideoPicture& picture) {

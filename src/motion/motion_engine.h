@@ -72,6 +72,9 @@ public:
     // StreamWindow: the engine's threads call these.
     void PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     void DrawPicture(const stream::VideoPicture& picture) override;
+    void StreamDiagnostic(int code, const std::string& text) override;
+    // The engine's last words: why a stream ended, or a notice (code 0). Empty: none.
+    std::string LastEngineText() const;
 
 private:
     MotionEngine();
@@ -93,6 +96,7 @@ private:
     mutable std::mutex pictureMutex_;
     QImage mpeg4Picture_;
     QImage jpegPicture_;
+    std::string engineText_; // guarded by pictureMutex_
 };
 
 } // namespace kestrova::motion

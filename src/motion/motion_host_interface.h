@@ -32,6 +32,9 @@ public:
     virtual void CancelView() = 0;
     // Pictures the live stream drew so far.
     virtual uint64_t PicturesDrawn() const = 0;
+    // The stream engine's last words: why the live stream ended, or a notice while it
+    // plays (e.g. a picture size refused). Empty: none.
+    virtual std::string EngineText() const = 0;
 
 protected:
     ~MotionHostInterface() = default;

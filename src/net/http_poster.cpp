@@ -33,6 +33,11 @@ TransferSetup CHttpPoster::MakeSetup(const std::string& url, const std::string& 
     return setup;
 }
 
+CurlTransfer::Clock::time_point CHttpPoster::SendDeadline() const {
+    const auto send = CurlTransfer::Clock::now() + options_.sendTimeout;
+    return requestDeadline_ ? std::min(send, *requestDeadline_) : send;
+}
+
 bool CHttpPoster::Get(const std::string& url, const std::string& user,
                       const std::string& password) {
     transfer_.Finish();
@@ -41,8 +46,7 @@ bool CHttpPoster::Get(const std::string& url, const std::string& user,
     if (!internetOpen_ || !transfer_.Start(MakeSetup(url, user, password)))
         return true;
     std::this_thread::sleep_for(options_.sendSettle);
-    const WaitResult result =
-        transfer_.WaitForResponse(CurlTransfer::Clock::now() + options_.sendTimeout);
+    const WaitResult result = transfer_.WaitForResponse(SendDeadline());
     if (result == WaitResult::TimedOut) {
         transfer_.Finish();
         lastError_ = CURLE_OPERATION_TIMEDOUT;
@@ -72,7 +76,7 @@ bool CHttpPoster::Post(const std::string& url, std::string_view body, long bodyL
     }
     // The send is capped like a GET's, so a camera that never answers cannot hold the
     // caller's thread for ever.
-    switch (transfer_.WaitForResponse(CurlTransfer::Clock::now() + options_.sendTimeout)) {
+    switch (transfer_.WaitForResponse(SendDeadline())) {
     case WaitResult::Ready:
         return true;
     case WaitResult::TimedOut:
@@ -93,6 +97,7 @@ bool CHttpPoster::Request(std::string& answer, const std::string& url, bool post
         lastError_ = kErrorNoUrl;
         return false;
     }
+    requestDeadline_ = CurlTransfer::Clock::now() + options_.requestTimeout;
     if (!(post ? Post(url, body, bodyLength, user, password) : Get(url, user, password)))
         return false; // the handles stay to the destructor
 
@@ -100,10 +105,16 @@ bool CHttpPoster::Request(std::string& answer, const std::string& url, bool post
     std::vector<uint8_t> piece(options_.readPiece);
     bool ok = true;
     for (;;) {
-        const long n =
-            transfer_.Read(piece, true, CurlTransfer::Clock::now() + options_.readIdleTimeout);
+        const auto idle = CurlTransfer::Clock::now() + options_.readIdleTimeout;
+        const long n = transfer_.Read(piece, true, std::min(idle, *requestDeadline_));
         if (n == CurlTransfer::kReadTimedOut) {
-            lastError_ = kErrorStalled;
+            lastError_ = idle <= *requestDeadline_ ? kErrorStalled : kErrorTimedOut;
+            ok = false;
+            break;
+        }
+        // Bytes that keep trickling in do not extend the request past its deadline.
+        if (n > 0 && CurlTransfer::Clock::now() >= *requestDeadline_) {
+            lastError_ = kErrorTimedOut;
             ok = false;
             break;
         }

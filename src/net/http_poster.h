@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,6 +35,7 @@ public:
     static constexpr int kErrorAnswerTooLarge = -2; // answer passed Options::maxAnswer
     static constexpr int kErrorNotAnImage = -3;     // RequestImage: answer is no JPEG
     static constexpr int kErrorStalled = -4;        // no answer bytes for readIdleTimeout
+    static constexpr int kErrorTimedOut = -5;       // the answer did not end by requestTimeout
 
     struct Options {
         std::size_t readPiece = 8191;     // most bytes taken per read of the answer
@@ -43,6 +45,12 @@ public:
         std::chrono::milliseconds sendSettle{300};        // pause after starting a GET's send
         std::chrono::milliseconds sendTimeout{30000};     // cap on a send (until the answer starts)
         std::chrono::milliseconds readIdleTimeout{30000}; // cap on a silence within the answer
+        // Cap on the whole request, from its start to the answer's last byte: a camera that
+        // sends one byte a second never trips the silence cap.
+        std::chrono::milliseconds requestTimeout{30000};
+        // RequestImage refuses a picture larger than this before decoding it.
+        int maxImageWidth = 8192;
+        int maxImageHeight = 8192;
 
         static Options Viewer() { return {}; }
         // The motion control reads big pieces (a snapshot arrives in one).
@@ -51,6 +59,9 @@ public:
             o.readPiece = 255999;
             o.initialBuffer = 256001;
             o.growStep = 256000;
+            // Its snapshot is the camera's 640 x 480 view; allow it scaled twice, no more.
+            o.maxImageWidth = 1280;
+            o.maxImageHeight = 960;
             return o;
         }
     };
@@ -75,7 +86,8 @@ public:
                       const std::string& password, std::string_view body = {},
                       long bodyLength = -1);
 
-    // The halves of Request: start the request and wait for its answer to begin.
+    // The halves of Request: start the request and wait for its answer to begin (within
+    // the send time-out and what is left of the request time-out).
     bool Get(const std::string& url, const std::string& user, const std::string& password);
     bool Post(const std::string& url, std::string_view body, long bodyLength,
               const std::string& user, const std::string& password);
@@ -92,6 +104,7 @@ public:
 private:
     TransferSetup MakeSetup(const std::string& url, const std::string& user,
                             const std::string& password) const;
+    CurlTransfer::Clock::time_point SendDeadline() const;
     void CloseAll();
 
     Options options_;
@@ -100,6 +113,7 @@ private:
     AnswerBuffer answer_;
     Base64Decoder base64_;
     int lastError_ = 0;
+    std::optional<CurlTransfer::Clock::time_point> requestDeadline_; // set by Request
 };
 
 } // namespace kestrova::net

@@ -12,7 +12,8 @@ bool CHttpPoster::RequestImage(FrameImage& image, const std::string& url, bool p
         return false;
     // The picture comes from the raw bytes: a JPEG is full of NULs, so never from the text.
     FrameImage decoded;
-    if (!decoded.Decode(AnswerBytes(), ImageFormat::Jpeg)) {
+    const image::JpegLimits limits{options_.maxImageWidth, options_.maxImageHeight};
+    if (!decoded.DecodeJpeg(AnswerBytes(), limits).Ok()) {
         lastError_ = kErrorNotAnImage;
         return false;
     }

@@ -172,36 +172,42 @@ void CAsfParser::ParsePacket(std::span<const uint8_t> packet) {
         const bool video = streamByte == 0x81 || streamByte == 0x01;
         if (!video && streamByte != 0x02)
             Fail(kBadStreamNumber, "Bad StreamNo: " + std::to_string(streamByte));
-        if (replicated == 8) {
-            if (packet.size() - pos < 8)
-                Malformed("Payload runs past packet");
+        // Replicated data begins with the object's size and time when it has room for them
+        // (8 bytes is the common length; anything after them is not used). Shorter
+        // replicated data carries neither and is stepped over like the rest.
+        if (packet.size() - pos < replicated)
+            Malformed("Payload runs past packet");
+        bool emptyObject = false;
+        if (replicated >= 8) {
             announcedSize_ = ReadLe32(packet.data() + pos);
             announcedTime_ = ReadLe32(packet.data() + pos + 4);
-            pos += 8;
-            if (announcedSize_ == 0 || announcedSize_ > kMaxMediaObjectSize)
+            if (announcedSize_ > kMaxMediaObjectSize)
                 Malformed("Bad media object size: " + std::to_string(announcedSize_));
             MediaObject& object = video ? videoObject_ : audioObject_;
             object = {};
-            // Audio that will never play gets no buffer.
-            if (video || (profile_.audio && (firstAudio_ || audioActive_))) {
+            // An empty object has nothing to show or play: its payload is skipped. Audio
+            // that will never play gets no buffer.
+            emptyObject = announcedSize_ == 0;
+            if (!emptyObject && (video || (profile_.audio && (firstAudio_ || audioActive_)))) {
                 object.data.resize(announcedSize_);
                 object.total = announcedSize_;
                 object.time = announcedTime_;
                 object.inProgress = true;
             }
-        } else if (replicated != 0) {
-            Malformed("Bad replicated data length: " + std::to_string(replicated));
         }
+        pos += replicated;
         if (packet.size() - pos < 2)
             Malformed("Payload runs past packet");
         const uint16_t length = ReadLe16(packet.data() + pos);
         pos += 2;
         if (packet.size() - pos < length)
             Malformed("Payload runs past packet");
-        if (video)
-            VideoPayload(packet, pos, streamByte, offset, length);
-        else
-            AudioPayload(packet, pos, offset, length);
+        if (!emptyObject) {
+            if (video)
+                VideoPayload(packet, pos, streamByte, offset, length);
+            else
+                AudioPayload(packet, pos, offset, length);
+        }
         pos += length;
     }
 }

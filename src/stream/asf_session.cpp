@@ -12,7 +12,8 @@ CAsfSession::CAsfSession(StreamWindow& window, const StreamProfile& profile)
       parser_(profile_, window.VideoQueue(), window.AudioQueue(), *this) {}
 
 CAsfSession::~CAsfSession() {
-    StopThread(timings_.sessionStop);
+    // The thread uses the parser and the record file: it ends before they go.
+    StopAndJoin();
 }
 
 void CAsfSession::SetRecord(bool record, const std::string& fileName) {

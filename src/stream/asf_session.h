@@ -34,6 +34,7 @@ public:
 
 protected:
     int Run() override;
+    std::string EndText() const override { return lastError_; }
 
 private:
     int Play();

@@ -13,7 +13,8 @@ CJpegDisplay::CJpegDisplay(StreamWindow& window, const StreamProfile& profile)
     : CStreamThread(&window), profile_(profile) {}
 
 CJpegDisplay::~CJpegDisplay() {
-    CStreamThread::StopThread(timings_.consumerStop);
+    // A decode in progress is finished before the members it uses go.
+    StopAndJoin();
 }
 
 bool CJpegDisplay::StartVideo(int width, int height, std::span<const uint8_t>) {
@@ -31,10 +32,12 @@ void CJpegDisplay::OnStopRequested() {
 }
 
 int CJpegDisplay::Run() {
+    endText_.clear();
     int code;
     try {
         code = Loop();
     } catch (const std::bad_alloc&) {
+        endText_ = "Out of memory showing a picture.";
         code = kOutOfMemory;
     } catch (...) {
         code = kOtherError;
@@ -44,14 +47,21 @@ int CJpegDisplay::Run() {
 }
 
 int CJpegDisplay::Loop() {
+    // A stream picture is refused when the display could not show it anyway, before its
+    // pixels are decoded, and after a few dozen scans.
+    const image::JpegLimits limits{kMaxPictureWidth, kMaxPictureHeight, kMaxPictureScans};
     FrameImage image;
     CFrameChain& queue = Window()->VideoQueue();
     while (!IsStopRequested()) {
         auto frame = queue.WaitPop(StopFlag(), std::chrono::milliseconds(timings_.idleWait));
         if (!frame || frame->data.empty())
             continue;
-        if (!image.Decode(frame->data, ImageFormat::Jpeg))
-            return kMalformed;
+        // Damage libjpeg only warns about is shown as it renders; fatal errors end the path.
+        const image::JpegResult decoded = image.DecodeJpeg(frame->data, limits);
+        if (!decoded.Ok()) {
+            endText_ = image::DescribeJpegFailure(decoded, limits);
+            return decoded.status == image::JpegStatus::NoMemory ? kOutOfMemory : kMalformed;
+        }
         VideoPicture picture;
         picture.width = image.Width();
         picture.height = image.Height();

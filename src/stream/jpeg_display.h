@@ -6,6 +6,7 @@
 #include "stream/stream_thread.h"
 
 #include <atomic>
+#include <string>
 
 namespace kestrova::stream {
 
@@ -13,6 +14,9 @@ namespace kestrova::stream {
 // picture to the window's drawing call on this thread.
 class CJpegDisplay : public CStreamThread, public IVideoPath {
 public:
+    // Most scans a stream picture may have (a camera sends one).
+    static constexpr int kMaxPictureScans = 64;
+
     explicit CJpegDisplay(StreamWindow& window,
                           const StreamProfile& profile = StreamProfile::Viewer());
     ~CJpegDisplay() override;
@@ -31,6 +35,7 @@ public:
 protected:
     int Run() override;
     void OnStopRequested() override;
+    std::string EndText() const override { return endText_; }
 
 private:
     int Loop();
@@ -39,6 +44,7 @@ private:
     EngineTimings timings_;
     std::atomic<bool> showing_{false};
     std::atomic<int> width_{0}, height_{0};
+    std::string endText_; // written and read on the thread only
 };
 
 } // namespace kestrova::stream

@@ -52,6 +52,7 @@ CMJpegParser::CMJpegParser(const StreamProfile& profile, CFrameChain& video, CFr
 
 void CMJpegParser::Reset() {
     inPayload_ = false;
+    skipping_ = false;
     headerCount_ = 0;
     payloadMissing_ = 0;
     frameOpen_ = false;
@@ -129,7 +130,13 @@ void CMJpegParser::HeaderStep(std::span<const uint8_t> chunk, std::size_t& pos) 
         if (!frameOpen_) {
             if (header_.offset != 0)
                 Fail("Header frame begin offset location error.");
-            if (header_.totalSize == 0 || header_.totalSize > kMaxFrameSize)
+            if (header_.totalSize == 0) {
+                // An empty frame carries no picture: its record is stepped over.
+                skipping_ = true;
+                inPayload_ = true;
+                return;
+            }
+            if (header_.totalSize > kMaxFrameSize)
                 Fail("Header frame size error.");
             frameHeader_ = header_;
             frame_.clear();
@@ -161,6 +168,13 @@ void CMJpegParser::HeaderStep(std::span<const uint8_t> chunk, std::size_t& pos) 
 void CMJpegParser::PayloadStep(std::span<const uint8_t> chunk, std::size_t& pos) {
     const std::size_t take = std::min(payloadMissing_, chunk.size() - pos);
     const uint8_t* from = chunk.data() + pos;
+    if (skipping_) {
+        payloadMissing_ -= take;
+        pos += take;
+        if (payloadMissing_ == 0)
+            inPayload_ = skipping_ = false;
+        return;
+    }
     if (header_.type == 1)
         frame_.insert(frame_.end(), from, from + take); // checked against the total size
     else if (audioActive_)

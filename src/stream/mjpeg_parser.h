@@ -74,6 +74,7 @@ private:
     MJpegParserHost& host_;
 
     bool inPayload_ = false;
+    bool skipping_ = false; // the payload of an empty frame's record is stepped over
     std::array<uint8_t, MJpegHeader::kSize> headerBytes_{};
     std::size_t headerCount_ = 0;
     MJpegHeader header_; // the record being read

@@ -11,7 +11,8 @@ CMJpegSession::CMJpegSession(StreamWindow& window, const StreamProfile& profile)
       parser_(profile_, window.VideoQueue(), window.AudioQueue(), *this) {}
 
 CMJpegSession::~CMJpegSession() {
-    StopThread(timings_.sessionStop);
+    // The thread uses the parser: it ends before the parser goes.
+    StopAndJoin();
 }
 
 int CMJpegSession::Run() {

@@ -22,6 +22,7 @@ public:
 
 protected:
     int Run() override;
+    std::string EndText() const override { return lastError_; }
 
 private:
     void StopSequence();

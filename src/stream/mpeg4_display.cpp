@@ -16,8 +16,8 @@ CMpeg4Display::CMpeg4Display(StreamWindow& window, const StreamProfile& profile)
     : CStreamThread(&window), profile_(profile) {}
 
 CMpeg4Display::~CMpeg4Display() {
-    CStreamThread::StopThread(timings_.consumerStop);
-    Reap();
+    // A decode in progress is finished before the decoder it uses goes.
+    StopAndJoin();
     ReleaseDecoder();
 }
 

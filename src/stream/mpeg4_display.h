@@ -24,8 +24,8 @@ namespace kestrova::stream {
 class CMpeg4Display : public CStreamThread, public IVideoPath {
 public:
     // Largest picture accepted from a stream header (the decoder's largest, doubled).
-    static constexpr int kMaxWidth = 2048;
-    static constexpr int kMaxHeight = 1536;
+    static constexpr int kMaxWidth = kMaxPictureWidth;
+    static constexpr int kMaxHeight = kMaxPictureHeight;
 
     explicit CMpeg4Display(StreamWindow& window,
                            const StreamProfile& profile = StreamProfile::Viewer());

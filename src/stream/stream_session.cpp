@@ -197,8 +197,19 @@ void CStreamSession::ClearQueues() {
 }
 
 bool CStreamSession::StartDisplay(int width, int height, std::span<const uint8_t> config) {
-    if (!display_ || !display_->StartVideo(width, height, config))
+    if (!display_)
         return false;
+    if (!display_->StartVideo(width, height, config)) {
+        // The play goes on (sound, motion levels) without a picture; say why it stays blank.
+        if (Window() &&
+            (width <= 0 || height <= 0 || width > kMaxPictureWidth || height > kMaxPictureHeight))
+            Window()->StreamDiagnostic(0, "The camera's picture size " + std::to_string(width) +
+                                              " x " + std::to_string(height) +
+                                              " cannot be shown; the display takes at most " +
+                                              std::to_string(kMaxPictureWidth) + " x " +
+                                              std::to_string(kMaxPictureHeight) + ".");
+        return false;
+    }
     return display_->StartThread();
 }
 

@@ -45,6 +45,12 @@ bool CStreamThread::StopThread(uint32_t timeoutMs) {
     return true;
 }
 
+void CStreamThread::StopAndJoin() {
+    RequestStop();
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id())
+        thread_.join();
+}
+
 void CStreamThread::Entry() {
     int code = 800;
     try {
@@ -59,6 +65,11 @@ void CStreamThread::Entry() {
 }
 
 void CStreamThread::ReportEnd(int code) {
+    if (window_) {
+        const std::string text = EndText();
+        if (!text.empty())
+            window_->StreamDiagnostic(code, text);
+    }
     if (endCallback_)
         endCallback_(code);
     else if (window_)

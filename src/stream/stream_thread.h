@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <thread>
 
 namespace kestrova::stream {
@@ -23,6 +24,10 @@ public:
     // Asks the thread to stop and waits until it finished or the time-out passed; it never
     // forces the thread. True when the thread has finished.
     bool StopThread(uint32_t timeoutMs);
+    // Asks the thread to stop and waits for it however long it takes. Owners call it before
+    // they release anything the thread reads or draws into, so a stop that timed out never
+    // leaves the thread working on freed objects.
+    void StopAndJoin();
     void RequestStop() {
         stopRequest_.store(true);
         OnStopRequested();
@@ -42,6 +47,8 @@ protected:
     virtual int Run() = 0;
     // Called on the thread with a non-zero result of Run.
     virtual void ReportEnd(int code);
+    // Called on the thread after Run: why it ended, in the engine's words (empty: no text).
+    virtual std::string EndText() const { return {}; }
     void SleepMs(uint32_t ms) const;
     // Called after the stop request is set, on the requesting thread: a thread that blocks
     // on something else than a time-out wakes itself here.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 #include <span>
+#include <string>
 
 namespace kestrova::stream {
 
@@ -15,6 +16,11 @@ inline constexpr uint32_t WM_VIDEO_READY = 0x1B01;
 inline constexpr uint32_t WM_AUDIO_READY = 0x1B02;
 
 inline constexpr int kInitialPacing = 18;
+
+// The largest picture the display paths accept: larger stream pictures are refused before
+// memory is taken for them.
+inline constexpr int kMaxPictureWidth = 2048;
+inline constexpr int kMaxPictureHeight = 1536;
 
 // A decoded picture handed to the window for drawing: 24-bit blue-green-red rows,
 // bottom row first, `stride` bytes apart.
@@ -35,6 +41,10 @@ public:
 
     virtual void PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
     virtual void DrawPicture(const VideoPicture& picture) = 0;
+    // The engine's own words for why a play ended (`code` as posted with WM_STREAM_ENDED,
+    // called just before the post) or for something the user should know while the play
+    // goes on (`code` 0, e.g. a picture size the display refused). Any engine thread.
+    virtual void StreamDiagnostic(int /*code*/, const std::string& /*text*/) {}
 
     CFrameChain& VideoQueue() { return videoQueue_; }
     CFrameChain& AudioQueue() { return audioQueue_; }

@@ -6,7 +6,9 @@ CameraRequest HttpCameraRequest(net::CHttpPoster::Options options) {
     return [options](std::string& body, const std::string& url, const std::string& user,
                      const std::string& password) {
         net::CHttpPoster poster(options);
-        return poster.Request(body, url, false, user, password);
+        RequestOutcome outcome = poster.Request(body, url, false, user, password);
+        outcome.tooLarge = poster.LastError() == net::CHttpPoster::kErrorAnswerTooLarge;
+        return outcome;
     };
 }
 

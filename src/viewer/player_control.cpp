@@ -13,6 +13,7 @@
 
 #include <QDesktopServices>
 #include <QUrl>
+#include <tuple>
 
 namespace kestrova::viewer {
 
@@ -23,6 +24,7 @@ COrloPlayerSetaCtrl::COrloPlayerSetaCtrl(QWidget* parent)
     resize(CVideoWindow::kWidth, CVideoWindow::kHeight);
     opener_ = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
     connect(window_, &CVideoWindow::pictureDrawn, this, &COrloPlayerSetaCtrl::pictureDrawn);
+    connect(window_, &CVideoWindow::engineText, this, &COrloPlayerSetaCtrl::engineText);
 }
 
 COrloPlayerSetaCtrl::~COrloPlayerSetaCtrl() = default;
@@ -56,6 +58,7 @@ PlayerStatistics COrloPlayerSetaCtrl::Statistics() const {
     s.bytesReceived =
         window_->AsfSession().BytesReceived() + window_->MJpegSession().BytesReceived();
     s.playing = window_->IsPlaying();
+    std::tie(s.engineTextCode, s.engineText) = window_->LastEngineText();
     return s;
 }
 

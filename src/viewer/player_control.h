@@ -71,6 +71,9 @@ public:
 signals:
     // A picture was drawn (on the control's thread).
     void pictureDrawn();
+    // The engine's text for a play that ended (`code`: its result code) or a notice while
+    // the play goes on (`code` 0). Hosts show it; connect by name.
+    void engineText(int code, const QString& text);
 
 private:
     CVideoWindow* window_;

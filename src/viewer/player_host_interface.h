@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace kestrova::audio {
@@ -29,6 +30,10 @@ struct PlayerStatistics {
     std::vector<int> endedCodes; // result codes of the plays that ended, in order
     uint64_t bytesReceived = 0;  // stream bytes received by all plays (both sessions)
     bool playing = false;        // the active session's thread runs
+    // The engine's last words: why a play ended (with its code), or a notice given while
+    // the play went on (code 0), e.g. a picture size the display refused. Empty: none.
+    int engineTextCode = 0;
+    std::string engineText;
 };
 
 // Implemented by the viewer control. Every member is pure virtual and takes only standard

@@ -7,7 +7,7 @@ namespace kestrova::viewer {
 
 namespace {
 
-constexpr std::array<std::pair<int, std::string_view>, 9> kStrings{{
+constexpr std::array<std::pair<int, std::string_view>, 10> kStrings{{
     {kStrControlName, "Kestrova Control"},
     {kStrPropertyPageName, "Kestrova Property Page"},
     {kStrGeneral, "General"},
@@ -18,6 +18,7 @@ constexpr std::array<std::pair<int, std::string_view>, 9> kStrings{{
     {kStrCannotConnect, "Can not connect."},
     {kStrCameraBusy, "Unable to connect to Camera - too many users already connected or "
                      "device is busy. Please try again later."},
+    {kStrAnswerTooLarge, "The camera's answer was too large."},
 }};
 
 } // namespace

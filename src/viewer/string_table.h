@@ -14,6 +14,7 @@ inline constexpr int kStrUnknownError = 1005;
 inline constexpr int kStrLoginFailed = 1006;
 inline constexpr int kStrCannotConnect = 1007;
 inline constexpr int kStrCameraBusy = 1008;
+inline constexpr int kStrAnswerTooLarge = 1009;
 
 // The text of string `id`; empty for an id not in the table.
 std::string_view LoadString(int id);

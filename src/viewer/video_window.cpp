@@ -66,6 +66,8 @@ constexpr int EventType(uint32_t message) {
 // than a queued functor: the event is handed over under the event queue's lock, so
 // the display thread never touches it again.
 constexpr int kPictureComposedEvent = QEvent::User + 1;
+// Posted by an engine thread with a notice for the user while the play goes on.
+constexpr int kEngineNoticeEvent = QEvent::User + 2;
 
 } // namespace
 
@@ -109,6 +111,12 @@ CVideoWindow::~CVideoWindow() {
     mpeg4Display_->StopThread(timings_.consumerStop);
     jpegDisplay_->StopThread(timings_.consumerStop);
     audio_->StopThread(timings_.consumerStop);
+    // A stop that timed out above leaves its thread running: it may still be decoding a
+    // picture it then draws into this window, so wait for every thread to end before any
+    // member goes.
+    for (stream::CStreamThread* t : std::initializer_list<stream::CStreamThread*>{
+             asf_.get(), mjpeg_.get(), mpeg4Display_.get(), jpegDisplay_.get(), audio_.get()})
+        t->StopAndJoin();
     // Events still queued for this window are deleted by Qt after this body.
     platform::AcquirePostedEvents();
 }
@@ -147,6 +155,21 @@ std::vector<int> CVideoWindow::EndedCodes() const {
     return endedCodes_;
 }
 
+std::pair<int, std::string> CVideoWindow::LastEngineText() const {
+    std::lock_guard lock(codesMutex_);
+    return engineText_;
+}
+
+void CVideoWindow::StreamDiagnostic(int code, const std::string& text) {
+    {
+        std::lock_guard lock(codesMutex_);
+        engineText_ = {code, text};
+    }
+    // An end's text goes out with the end's own event.
+    if (code == 0)
+        platform::PostEvent(this, new QEvent(static_cast<QEvent::Type>(kEngineNoticeEvent)));
+}
+
 int CVideoWindow::StreamWidth() const {
     return drawView_.load()->width.load();
 }
@@ -176,9 +199,9 @@ bool CVideoWindow::SetSource(const std::string& url, const std::string& frameTyp
     password_ = c.password;
 
     std::string body;
-    if (!request_(body, LoginUrl(), user_, password_)) {
+    if (const RequestOutcome login = request_(body, LoginUrl(), user_, password_); !login) {
         sourceReady_ = false;
-        ShowMessage(this, kStrCannotConnect, host_);
+        ShowMessage(this, login.tooLarge ? kStrAnswerTooLarge : kStrCannotConnect, host_);
         return true;
     }
     if (net::IsLoginRefused(body)) {
@@ -388,6 +411,12 @@ bool CVideoWindow::event(QEvent* e) {
     case EventType(stream::WM_AUDIO_READY):
         OnAudioReady();
         return true;
+    case kEngineNoticeEvent: {
+        const auto [code, text] = LastEngineText();
+        if (code == 0 && !text.empty())
+            emit engineText(0, QString::fromStdString(text));
+        return true;
+    }
     case kPictureComposedEvent:
         updatePending_ = false;
         update();
@@ -417,6 +446,8 @@ void CVideoWindow::OnStreamEnded(int code) {
         std::lock_guard lock(codesMutex_);
         endedCodes_.push_back(code);
     }
+    if (const auto [textCode, text] = LastEngineText(); textCode == code && !text.empty())
+        emit engineText(code, QString::fromStdString(text));
     emit streamEnded(code);
     if (code == 310) {
         StopPlay();

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -72,6 +73,7 @@ public:
     // Engine side (any thread).
     void PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     void DrawPicture(const stream::VideoPicture& picture) override;
+    void StreamDiagnostic(int code, const std::string& text) override;
 
     // Set-up by hosts and tests, before the first play.
     void SetDialogHost(DialogHost* host) { host_ = host; }
@@ -120,6 +122,8 @@ public:
     stream::CMpeg4Display& Mpeg4Display() { return *mpeg4Display_; }
     stream::CJpegDisplay& JpegDisplay() { return *jpegDisplay_; }
     std::vector<int> EndedCodes() const;
+    // The engine's last text with its code (0: a notice while the play went on).
+    std::pair<int, std::string> LastEngineText() const;
     uint64_t FramesDrawn() const { return composer_.FramesComposed(); }
     // Pictures drawn from the MPEG-4 path (true) or the Motion-JPEG path (false).
     uint64_t PicturesDrawn(bool mpeg) const {
@@ -136,6 +140,9 @@ signals:
     void streamEnded(int code);
     void videoReady();
     void pictureDrawn();
+    // The engine said why a play ended (`code` as in streamEnded, emitted just before it)
+    // or told something while the play goes on (`code` 0).
+    void engineText(int code, const QString& text);
 
 protected:
     bool event(QEvent* event) override;
@@ -208,6 +215,7 @@ private:
     std::atomic<uint64_t> drawnJpeg_{0};
     mutable std::mutex codesMutex_;
     std::vector<int> endedCodes_;
+    std::pair<int, std::string> engineText_; // guarded by codesMutex_
 };
 
 } // namespace kestrova::viewer

@@ -125,8 +125,6 @@ TEST(JpegDecode, BrokenDataFailsAndLeavesTheImageEmpty) {
     inputs.emplace_back("noise", test::RandomImage(40, 40, 3).rgb);
     inputs.emplace_back("cut inside the headers",
                         std::vector<uint8_t>(good.begin(), good.begin() + sof + 6));
-    inputs.emplace_back("cut inside the scan",
-                        std::vector<uint8_t>(good.begin(), good.begin() + (sos + good.size()) / 2));
     auto huge = good;
     huge[sof + 7] = 0x23; // width 9000
     huge[sof + 8] = 0x28;
@@ -145,6 +143,71 @@ TEST(JpegDecode, BrokenDataFailsAndLeavesTheImageEmpty) {
         ASSERT_TRUE(image.Decode(good, ImageFormat::Jpeg));
         EXPECT_FALSE(image.Decode(data, ImageFormat::Jpeg));
         ExpectEmpty(image);
+    }
+}
+
+// The picture with its last scan repeated until it has `scans` scans; libjpeg decodes each
+// repeat (warning about the progression) at the cost of a pass over the whole picture.
+std::vector<uint8_t> WithScans(const std::vector<uint8_t>& progressive, int scans) {
+    size_t last = 0, count = 0;
+    for (size_t i = 0; i + 1 < progressive.size(); ++i)
+        if (progressive[i] == 0xFF && progressive[i + 1] == 0xDA) {
+            last = i;
+            ++count;
+        }
+    const size_t end = progressive.size() - 2; // the end marker
+    std::vector<uint8_t> out(progressive.begin(), progressive.begin() + end);
+    for (; count < static_cast<size_t>(scans); ++count)
+        out.insert(out.end(), progressive.begin() + last, progressive.begin() + end);
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return out;
+}
+
+TEST(JpegDecode, RepairableDamageIsShownAndCostlyPicturesAreRefused) {
+    TempDir dir;
+    const auto good = CjpegEncode(dir, MixedImage(64, 64), "");
+    const auto progressive = CjpegEncode(dir, MixedImage(64, 64), "-progressive");
+    const size_t sos = FindMarker(good, 0xDA);
+    ASSERT_NE(sos, std::string::npos);
+    FrameImage full;
+    ASSERT_TRUE(full.Decode(good, ImageFormat::Jpeg));
+
+    using image::JpegStatus;
+    const image::JpegLimits camera{64, 64, 64};
+    const struct {
+        const char* name;
+        std::vector<uint8_t> data;
+        image::JpegLimits limits;
+        JpegStatus status;
+        bool warnings;
+    } cases[] = {
+        {"whole", good, camera, JpegStatus::Ok, false},
+        {"cut inside the scan",
+         std::vector<uint8_t>(good.begin(), good.begin() + (sos + good.size()) / 2), camera,
+         JpegStatus::Ok, true},
+        {"64 scans", WithScans(progressive, 64), camera, JpegStatus::Ok, true},
+        {"65 scans", WithScans(progressive, 65), camera, JpegStatus::TooManyScans, false},
+        {"wider than allowed", good, {63, 64, 64}, JpegStatus::TooLarge, false},
+        {"taller than allowed", good, {64, 63, 64}, JpegStatus::TooLarge, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FrameImage image;
+        const image::JpegResult r = image.DecodeJpeg(c.data, c.limits);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.warnings, c.warnings);
+        EXPECT_EQ(r.width, 64);
+        EXPECT_EQ(image.IsValid(), c.status == JpegStatus::Ok);
+        if (!r.Ok()) {
+            EXPECT_FALSE(image::DescribeJpegFailure(r, c.limits).empty());
+        } else if (c.data.size() <= good.size()) {
+            // The top rows of the whole or cut picture came before any damage: they are the
+            // picture's own (the top row is the last of the bottom-up rows).
+            const size_t row = static_cast<size_t>(image.Stride());
+            EXPECT_TRUE(
+                std::equal(full.Dib().end() - row, full.Dib().end(), image.Dib().end() - row));
+        }
     }
 }
 

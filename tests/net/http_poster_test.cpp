@@ -240,6 +240,25 @@ TEST(HttpPoster, HostileAnswersAreBounded) {
     CHttpPoster stalled(options);
     EXPECT_FALSE(stalled.Request(answer, stalling.Url("/"), false, "u", "p"));
     EXPECT_EQ(stalled.LastError(), CHttpPoster::kErrorStalled);
+
+    // One byte every 20 ms (10 s for the whole answer) never trips the silence cap; the
+    // request's own deadline ends it, for the viewer's GET and the motion control's POST.
+    RawHttpServer trickling([&](int fd, const ReceivedRequest&) {
+        SendAll(fd, ResponseHead("HTTP/1.0 200 OK"));
+        for (int i = 0; i < 500 && SendAll(fd, "x"); ++i)
+            if (trickling.WaitForStop(20ms))
+                break;
+    });
+    for (bool post : {false, true}) {
+        options = post ? CHttpPoster::Options::MotionControl() : Fast();
+        options.sendSettle = 0ms;
+        options.requestTimeout = 300ms;
+        CHttpPoster slow(options);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(slow.Request(answer, trickling.Url("/ocxparser.cgi"), post, "u", "p", "b", 1));
+        EXPECT_EQ(slow.LastError(), CHttpPoster::kErrorTimedOut);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    }
 }
 
 TEST(HttpPoster, RequestImageDecodesTheAnswerAsJpeg) {
@@ -273,6 +292,19 @@ TEST(HttpPoster, RequestImageDecodesTheAnswerAsJpeg) {
     EXPECT_FALSE(refused.RequestImage(image, busy.Url("/snap.jpg"), true, "u", "p", "x", 1));
     EXPECT_EQ(refused.LastError(), CHttpPoster::kErrorNotAnImage);
     EXPECT_EQ(image.Width(), 16); // the earlier picture stays
+
+    // The motion control's snapshot is its 640 x 480 view scaled twice at most: a wider
+    // picture is refused from its frame header.
+    std::string wide = jpeg;
+    const std::size_t sof = wide.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    wide[sof + 7] = static_cast<char>(1281 >> 8);
+    wide[sof + 8] = static_cast<char>(1281 & 0xFF);
+    RawHttpServer wideCamera(Answer(wide));
+    CHttpPoster widePoster(CHttpPoster::Options::MotionControl());
+    EXPECT_FALSE(
+        widePoster.RequestImage(image, wideCamera.Url("/snap.jpg"), true, "u", "p", "x", 1));
+    EXPECT_EQ(widePoster.LastError(), CHttpPoster::kErrorNotAnImage);
 }
 
 } // namespace

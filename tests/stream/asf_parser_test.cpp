@@ -172,9 +172,10 @@ TEST_F(AsfFixture, MalformedStreamsAreRefusedWithoutOverrun) {
     };
     AsfPayload noObject{.stream = 0x81, .replicated = false, .data = Pattern(10, 0)};
     AsfPayload audioNoObject{.stream = 0x02, .replicated = false, .data = Pattern(10, 0)};
-    AsfPayload badReplicated = Whole(0x81, Pattern(10, 0), 0);
-    badReplicated.replicatedLength = 4;
-    AsfPayload zeroObject = Whole(0x81, {}, 0);
+    AsfPayload shortReplicated = Whole(0x81, Pattern(10, 0), 0);
+    shortReplicated.replicatedLength = 4; // no room for a size: no object begins
+    AsfPayload replicatedPastPacket = Whole(0x81, {}, 0);
+    replicatedPastPacket.replicatedLength = 254;
     AsfPayload hugeObject = Whole(0x81, Pattern(10, 0), 0);
     hugeObject.objectSize = CAsfParser::kMaxMediaObjectSize + 1;
     AsfPayload first = Whole(0x81, Pattern(100, 0), 0);
@@ -193,10 +194,16 @@ TEST_F(AsfFixture, MalformedStreamsAreRefusedWithoutOverrun) {
          kMalformed, "Bad packet size: 5000"},
         {"payload past packet", [&] { return withPacket(runsPast); }, kMalformed,
          "Payload runs past packet"},
-        {"replicated 4", [&] { return withPacket(AsfPacket(kPacket, {badReplicated})); },
-         kMalformed, "Bad replicated data length: 4"},
-        {"object 0", [&] { return withPacket(AsfPacket(kPacket, {zeroObject})); }, kMalformed,
-         "Bad media object size: 0"},
+        {"replicated 4, no object",
+         [&] { return withPacket(AsfPacket(kPacket, {shortReplicated})); }, kMalformed,
+         "PayloadLength > MediaObjectSize"},
+        {"replicated past packet",
+         [&] {
+             // After a 900-byte payload the 254 bytes of replicated data run off the end.
+             return withPacket(
+                 AsfPacket(kPacket, {Whole(0x81, Pattern(900, 0), 0), replicatedPastPacket}));
+         },
+         kMalformed, "Payload runs past packet"},
         {"object huge", [&] { return withPacket(AsfPacket(kPacket, {hugeObject})); }, kMalformed,
          "Bad media object size: 4194305"},
         {"no video object", [&] { return withPacket(AsfPacket(kPacket, {noObject})); }, kMalformed,
@@ -223,6 +230,29 @@ TEST_F(AsfFixture, MalformedStreamsAreRefusedWithoutOverrun) {
     AsfPayload sound = Whole(0x02, Pattern(10, 0), 0);
     EXPECT_EQ(FeedPackets({AsfPacket(kPacket, {sound, audioNoObject})}), kMalformed);
     EXPECT_EQ(parser->LastError(), "No new audio buffer");
+}
+
+TEST_F(AsfFixture, EmptyObjectsAndLongReplicatedDataAreTaken) {
+    const Bytes frame = Pattern(300, 4);
+    AsfPayload empty = Whole(0x81, {}, 5);
+    AsfPayload emptySound = Whole(0x02, {}, 6);
+    AsfPayload longReplicated = Whole(0x81, Bytes(frame.begin(), frame.begin() + 100), 7);
+    longReplicated.objectSize = 300;
+    longReplicated.replicatedLength = 16; // size and time, then bytes the parser leaves alone
+    AsfPayload rest{.stream = 0x01,
+                    .offset = 100,
+                    .replicated = false,
+                    .data = Bytes(frame.begin() + 100, frame.end()),
+                    .replicatedLength = 3}; // too short to announce anything: a fragment
+    ASSERT_EQ(FeedPackets({AsfPacket(kPacket, {empty, emptySound}),
+                           AsfPacket(kPacket, {longReplicated}), AsfPacket(kPacket, {rest})}),
+              0)
+        << parser->LastError();
+    auto v = Drain(video);
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_EQ(v[0]->data, frame);
+    EXPECT_EQ(v[0]->timestamp, 7u);
+    EXPECT_EQ(audio.Count(), 0u);
 }
 
 TEST_F(AsfFixture, FailedAudioOpenSkipsAudioKeepsVideo) {

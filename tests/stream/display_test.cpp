@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace kestrova::stream {
 namespace {
@@ -144,6 +145,78 @@ TEST(JpegDisplay, DrawsFramesAndEndsOnAFrameThatDoesNotDecode) {
     ASSERT_EQ(posted.size(), 2u);
     EXPECT_EQ(posted[0].first, WM_VIDEO_READY);
     EXPECT_EQ(posted[1], (std::pair<uint32_t, uintptr_t>{WM_STREAM_ENDED, 430}));
+}
+
+// The frame with its frame header claiming another size.
+std::vector<uint8_t> Resized(std::vector<uint8_t> jpeg, int width, int height) {
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
+            jpeg[i + 6] = static_cast<uint8_t>(height);
+            jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
+            jpeg[i + 8] = static_cast<uint8_t>(width);
+            break;
+        }
+    }
+    return jpeg;
+}
+
+TEST(JpegDisplay, ShowsRepairableFramesAndSaysWhyItRefusesOthers) {
+    const auto jpeg = MakeJpeg(160, 120);
+    ASSERT_FALSE(jpeg.empty());
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> frame;
+        std::string text; // empty: drawn
+    } cases[] = {
+        {"cut inside the scan", std::vector<uint8_t>(jpeg.begin(), jpeg.end() - jpeg.size() / 3),
+         ""},
+        {"largest the display takes", Resized(jpeg, kMaxPictureWidth, kMaxPictureHeight), ""},
+        {"wider than the display", Resized(jpeg, kMaxPictureWidth + 1, 120),
+         "The picture is 2049 x 120; at most 2048 x 1536 can be shown."},
+        {"taller than the display", Resized(jpeg, 160, kMaxPictureHeight + 1),
+         "The picture is 160 x 1537; at most 2048 x 1536 can be shown."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingWindow window;
+        CJpegDisplay display(window);
+        display.SetTimings(FastTimings());
+        ASSERT_TRUE(display.StartVideo(160, 120, {}));
+        window.VideoQueue().Add(c.frame, 1);
+        ASSERT_TRUE(display.StartThread());
+        if (c.text.empty()) {
+            ASSERT_TRUE(WaitFor([&] { return window.Pictures().size() == 1; }));
+            EXPECT_TRUE(display.StopThread(5000));
+            EXPECT_TRUE(window.Diagnostics().empty());
+        } else {
+            ASSERT_TRUE(WaitFor([&] { return display.IsFinished(); }));
+            EXPECT_EQ(display.ExitCode(), kMalformed);
+            EXPECT_TRUE(window.Pictures().empty());
+            const auto said = window.Diagnostics();
+            ASSERT_EQ(said.size(), 1u);
+            EXPECT_EQ(said[0], (std::pair<int, std::string>{kMalformed, c.text}));
+        }
+    }
+}
+
+TEST(JpegDisplay, DestroyingThePathWaitsForTheDrawInProgress) {
+    // The stop gives up on a display thread still drawing; destroying the path must then
+    // wait for it, never free what the thread is using.
+    const auto jpeg = MakeJpeg(160, 120);
+    ASSERT_FALSE(jpeg.empty());
+    RecordingWindow window;
+    window.drawDelayMs = 200;
+    auto display = std::make_unique<CJpegDisplay>(window);
+    display->SetTimings(FastTimings());
+    ASSERT_TRUE(display->StartVideo(160, 120, {}));
+    window.VideoQueue().Add(jpeg, 1);
+    ASSERT_TRUE(display->StartThread());
+    ASSERT_TRUE(WaitFor([&] { return window.drawing.load(); }));
+    EXPECT_FALSE(display->StopThread(1));
+    display.reset();
+    EXPECT_FALSE(window.drawing.load());
+    EXPECT_EQ(window.Pictures().size(), 1u);
 }
 
 } // namespace

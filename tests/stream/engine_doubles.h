@@ -10,10 +10,12 @@
 #include "stream/stream_window.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -103,10 +105,23 @@ public:
         posted_.push_back({message, wParam});
     }
     void DrawPicture(const VideoPicture& p) override {
+        drawing = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(drawDelayMs.load()));
         std::lock_guard lock(mutex_);
         pictures_.push_back({p.width, p.height});
         lastPicture_.assign(p.bgr.begin(), p.bgr.end());
+        drawing = false;
     }
+    void StreamDiagnostic(int code, const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        diagnostics_.push_back({code, text});
+    }
+    std::vector<std::pair<int, std::string>> Diagnostics() {
+        std::lock_guard lock(mutex_);
+        return diagnostics_;
+    }
+    std::atomic<int> drawDelayMs{0}; // a slow window: each draw takes this long
+    std::atomic<bool> drawing{false};
     std::vector<std::pair<uint32_t, uintptr_t>> Posted() {
         std::lock_guard lock(mutex_);
         return posted_;
@@ -125,6 +140,7 @@ private:
     std::vector<std::pair<uint32_t, uintptr_t>> posted_;
     std::vector<std::pair<int, int>> pictures_;
     std::vector<uint8_t> lastPicture_;
+    std::vector<std::pair<int, std::string>> diagnostics_;
 };
 
 // A display path that takes frames off the video queue (or leaves them, when stalled).

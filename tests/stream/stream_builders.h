@@ -181,8 +181,8 @@ inline Bytes AsfPacket(uint32_t packetSize, const std::vector<AsfPayload>& paylo
             pl.replicatedLength != 0xFF ? pl.replicatedLength : (pl.replicated ? 8 : 0);
         h[6] = rl;
         Append(p, h);
-        if (rl == 8) {
-            Bytes r(8, 0);
+        if (rl >= 8) {
+            Bytes r(rl, 0);
             PutLe32(r, 0, pl.objectSize);
             PutLe32(r, 4, pl.time);
             Append(p, r);

@@ -15,11 +15,17 @@ bool FrameImage::Decode(std::span<const uint8_t> data, ImageFormat format) {
     Destroy();
     switch (format) {
     case ImageFormat::Jpeg:
-        return image::DecodeJpeg(data, dib_);
+        return image::DecodeJpeg(data, dib_).Ok();
     case ImageFormat::Bmp:
         return image::DecodeBmp(data, dib_);
     }
     return false;
+}
+
+image::JpegResult FrameImage::DecodeJpeg(std::span<const uint8_t> data,
+                                         const image::JpegLimits& limits) {
+    Destroy();
+    return image::DecodeJpeg(data, dib_, limits);
 }
 
 int FrameImage::Width() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codec/image/bitmap.h"
+#include "codec/image/jpeg_codec.h"
 
 #include <cstdint>
 #include <span>
@@ -23,6 +24,8 @@ public:
     // Decodes a complete JPEG frame or a BMP (file form or headerless) from
     // memory. On failure the image is empty and false is returned.
     bool Decode(std::span<const uint8_t> data, ImageFormat format);
+    // Decodes a JPEG frame within the given limits; the result tells why one failed.
+    image::JpegResult DecodeJpeg(std::span<const uint8_t> data, const image::JpegLimits& limits);
 
     bool IsValid() const { return !dib_.empty(); }
     int Width() const;

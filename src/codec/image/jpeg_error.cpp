@@ -1,7 +1,5 @@
 #include "codec/image/jpeg_error.h"
 
-#include <jerror.h>
-
 namespace kestrova::image {
 namespace {
 
@@ -11,17 +9,20 @@ void ErrorExit(j_common_ptr cinfo) {
 }
 
 void EmitMessage(j_common_ptr cinfo, int msgLevel) {
-    auto* manager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
-    if (msgLevel < 0) {
-        manager->pub.num_warnings++;
-        // Running out of data, or meeting a marker where scan data should
-        // be, means the rest of the picture is padding: the frame was cut.
-        if (manager->pub.msg_code == JWRN_JPEG_EOF || manager->pub.msg_code == JWRN_HIT_MARKER)
-            manager->hitEndOfData = true;
-    }
+    if (msgLevel < 0)
+        cinfo->err->num_warnings++;
 }
 
 void OutputMessage(j_common_ptr) {}
+
+void CheckScans(j_common_ptr cinfo) {
+    auto* guard = reinterpret_cast<JpegScanGuard*>(cinfo->progress);
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > guard->maxScans) {
+        guard->tripped = true;
+        cinfo->err->error_exit(cinfo);
+    }
+}
 
 } // namespace
 
@@ -30,8 +31,14 @@ jpeg_error_mgr* InstallJpegErrorManager(JpegErrorManager& manager) {
     err->error_exit = ErrorExit;
     err->emit_message = EmitMessage;
     err->output_message = OutputMessage;
-    manager.hitEndOfData = false;
     return err;
+}
+
+void InstallJpegScanGuard(jpeg_decompress_struct& cinfo, JpegScanGuard& guard, int maxScans) {
+    guard.pub.progress_monitor = CheckScans;
+    guard.maxScans = maxScans;
+    guard.tripped = false;
+    cinfo.progress = &guard.pub;
 }
 
 } // namespace kestrova::image
