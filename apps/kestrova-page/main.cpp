@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    PageHost host(options->params, headless, options->saveDir);
+    PageHost host(options->params, headless, options->saveDir, nullptr, options->audioWav);
     QObject::connect(&host, &PageHost::finished, &app, [](int code) { QApplication::exit(code); });
     const bool untimed = options->seconds < 0;
     if (headless && untimed)

@@ -13,11 +13,6 @@
 #include <cstring>
 #include <memory>
 
-#if __has_include("audio/qt_sound_device.h")
-#include "audio/qt_sound_device.h"
-#define KESTROVA_HAVE_QT_SOUND 1
-#endif
-
 using namespace kestrova;
 
 int main(int argc, char** argv) {
@@ -71,11 +66,6 @@ int main(int argc, char** argv) {
         page = std::make_unique<app::PageWindow>(*hosted);
         page->show();
     }
-#ifdef KESTROVA_HAVE_QT_SOUND
-    if (!options->headless && options->audioWav.empty())
-        player->SetSoundDevice(std::make_shared<audio::QtSoundDevice>());
-#endif
-
     app::HostRun run(*options, *hosted);
     if (!run.Start(error)) {
         std::fprintf(stderr, "kestrova: %s\n", error.c_str());
