@@ -60,8 +60,19 @@ public:
         keeper_ = Spawn({"pacat", "--server=" + Address(), "--playback", "--raw", "--format=s16le",
                          "--rate=8000", "--channels=1", "--latency-msec=20", "/dev/zero"},
                         (dir_ / "keeper.log").string());
+        if (serverPid_ <= 0 || keeper_ <= 0) {
+            why = "pulseaudio or pacat did not run";
+            return false;
+        }
+        // The sink switches to the keeper's latency only after its first long block: wait
+        // for that (a first recording gets its first bytes) before anything plays.
+        if (!StartRecording()) {
+            why = "the null sink's monitor delivered nothing";
+            return false;
+        }
+        StopRecording();
         ::setenv("PULSE_SERVER", Address().c_str(), 1);
-        return serverPid_ > 0 && keeper_ > 0;
+        return true;
     }
 
     std::string Address() const { return "unix:" + socket_.string(); }
