@@ -10,6 +10,7 @@ var frameType = page.params.frameType || "mpeg";
 var viewer = page.create("KESTROVA.KestrovaCtrl.1");
 viewer.SetViewSize(640, 480);
 print("source set:", viewer.SetSource(camera + "img/video.asf", frameType, "on", "", auth));
+viewer.AudioVolume(9); // full level: the control starts silent until a page sets one
 viewer.StartPlay(0, "");
 
 var looks = 0;

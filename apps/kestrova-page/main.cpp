@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    PageHost host(options->params, headless, options->saveDir);
+    PageHost host(options->params, headless, options->saveDir, nullptr, options->audioWav);
     // The first end wins: page.quit's status, 1 for a script error, 0 when the page ran
     // out of timers (headless) or its time. An end during the page's first run, before
     // the event loop, is kept for after it.

@@ -57,9 +57,10 @@ constexpr char kPrelude[] = R"JS(
 
 } // namespace
 
-PageHost::PageHost(QVariantMap params, bool headless, QString saveDir, QObject* parent)
+PageHost::PageHost(QVariantMap params, bool headless, QString saveDir, QObject* parent,
+                   const QString& audioWav)
     : QObject(parent), headless_(headless), viewerAnswers_(std::move(saveDir)),
-      window_(std::make_unique<QWidget>()) {
+      sound_("kestrova-page", audioWav.toStdString()), window_(std::make_unique<QWidget>()) {
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
     // The page: controls sit where the page puts them, on a white page as in a browser.
     window_->setObjectName(QStringLiteral("PageWindow"));
@@ -153,6 +154,8 @@ QJSValue PageHost::create(const QString& progId, bool hidden) {
         engine_.throwError(QStringLiteral("page.create: %1").arg(QString::fromStdString(why)));
         return {};
     }
+    if (auto* viewer = qobject_cast<viewer::PlayerHostInterface*>(created->object))
+        sound_.Apply(*viewer);
     if (headless_) {
         if (auto* viewer = qobject_cast<viewer::PlayerHostInterface*>(created->object))
             viewer->SetDialogHost(&viewerAnswers_);

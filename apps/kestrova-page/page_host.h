@@ -4,6 +4,7 @@
 #include "hosting/key_store.h"
 #include "page_answers.h"
 #include "platform/settings_store.h"
+#include "sound_choice.h"
 
 #include <QJSEngine>
 #include <QJSValue>
@@ -30,7 +31,9 @@ namespace kestrova::page {
 class PageHost : public QObject {
     Q_OBJECT
 public:
-    PageHost(QVariantMap params, bool headless, QString saveDir = {}, QObject* parent = nullptr);
+    // `audioWav`: the first viewer control plays into this WAV file instead of the sound card.
+    PageHost(QVariantMap params, bool headless, QString saveDir = {}, QObject* parent = nullptr,
+             const QString& audioWav = {});
     ~PageHost() override;
 
     // Loads and runs the script; false when it could not be read or threw (already reported).
@@ -80,6 +83,7 @@ private:
     bool headless_;
     ViewerAnswers viewerAnswers_;
     MotionAnswers motionAnswers_;
+    app::SoundChoice sound_;
     QJSEngine engine_;
     platform::SettingsStore settings_;
     hosting::SettingsKeyStore store_{settings_};

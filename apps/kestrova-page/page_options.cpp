@@ -9,6 +9,8 @@ const char* PageUsage() {
            "  --register MODULE   register a control module first (repeatable)\n"
            "  --set NAME=VALUE    a page parameter, page.params.NAME (repeatable)\n"
            "  --save-dir DIR      headless: save snapshots in DIR (default: the snapshot folder)\n"
+           "  --audio-wav FILE    play the (first) viewer's sound into FILE instead of the sound "
+           "card\n"
            "  --help              this text\n";
 }
 
@@ -47,6 +49,11 @@ std::optional<PageOptions> ParsePageOptions(const QStringList& args, QString* er
             if (!v || v->isEmpty())
                 return fail(QStringLiteral("--save-dir needs a folder"));
             o.saveDir = *v;
+        } else if (a == QLatin1String("--audio-wav")) {
+            auto v = value();
+            if (!v || v->isEmpty())
+                return fail(QStringLiteral("--audio-wav needs a file"));
+            o.audioWav = *v;
         } else if (a == QLatin1String("--set")) {
             auto v = value();
             const qsizetype eq = v ? v->indexOf(QLatin1Char('=')) : -1;

@@ -15,6 +15,7 @@ struct PageOptions {
     QStringList register_; // modules to register before the page runs
     QVariantMap params;    // --set NAME=VALUE, the page's page.params
     QString saveDir;       // headless snapshots go here instead of the default folder
+    QString audioWav;      // the viewer's sound goes into this WAV file, not the sound card
 };
 
 // The options, or nothing with a message in `error` ("" for --help).

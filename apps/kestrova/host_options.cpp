@@ -20,7 +20,7 @@ const char* HostUsage() {
            "  --seconds N             run N seconds (headless default 5)\n"
            "  --snapshot PATH         snapshot after the first picture (.jpg: JPEG, else BMP)\n"
            "  --record PATH           record the ASF stream\n"
-           "  --audio-wav PATH        play the sound into a WAV file instead of a sound card\n"
+           "  --audio-wav PATH        play the sound into a WAV file instead of the sound card\n"
            "  --screenshot PATH       PNG of the control at the end\n"
            "  --volume 0..9           audio volume (default 9)\n"
            "  --size WxH              picture size of the built-in camera (default 320x240)\n"

@@ -1,6 +1,5 @@
 #include "host_run.h"
 
-#include "audio/null_sound_device.h"
 #include "hosting/hosted_control.h"
 #include "sim/camera_simulator.h"
 #include "viewer/player_host_interface.h"
@@ -44,14 +43,10 @@ OptionAnswers::SnapshotAnswer(const std::string& defaultName) {
 
 HostRun::HostRun(HostOptions options, hosting::HostedControl& control)
     : options_(std::move(options)), control_(control),
-      player_(*control.As<viewer::PlayerHostInterface>()), answers_(options_) {
+      player_(*control.As<viewer::PlayerHostInterface>()), answers_(options_),
+      sound_("kestrova", options_.audioWav) {
     player_.SetDialogHost(options_.headless ? &answers_ : nullptr);
-    if (!options_.audioWav.empty()) {
-        audio::NullSoundDevice::Options o;
-        o.wavPath = options_.audioWav;
-        wav_ = std::make_shared<audio::NullSoundDevice>(o);
-        player_.SetSoundDevice(wav_);
-    }
+    sound_.Apply(player_);
     // By name: the module's signal is not this program's copy of it.
     connect(control_.Object(), SIGNAL(pictureDrawn()), this, SLOT(OnPicture()));
     connect(control_.Object(), SIGNAL(engineText(int, QString)), this,
@@ -191,7 +186,7 @@ std::string HostRun::StatsJson() const {
     o << "{\"frames_decoded\":{\"mpeg4\":" << s.decodedMpeg4 << ",\"jpeg\":" << jpeg
       << "},\"frames_drawn\":{\"mpeg4\":" << mpeg << ",\"jpeg\":" << jpeg
       << "},\"decode_failures\":" << failures << ",\"width\":" << s.width
-      << ",\"height\":" << s.height << ",\"audio_ms\":" << (wav_ ? wav_->BytesPlayed() / 16 : 0)
+      << ",\"height\":" << s.height << ",\"audio_ms\":" << sound_.WavMilliseconds()
       << ",\"stream_ended\":[";
     const auto& codes = s.endedCodes;
     for (std::size_t i = 0; i < codes.size(); ++i)

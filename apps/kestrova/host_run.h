@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host_options.h"
+#include "sound_choice.h"
 #include "viewer/dialog_host.h"
 
 #include <QObject>
@@ -9,9 +10,6 @@
 #include <string>
 #include <vector>
 
-namespace kestrova::audio {
-class NullSoundDevice;
-}
 namespace kestrova::sim {
 class CameraSimulator;
 }
@@ -81,7 +79,7 @@ private:
     viewer::PlayerHostInterface& player_;
     OptionAnswers answers_;
     std::unique_ptr<sim::CameraSimulator> camera_;
-    std::shared_ptr<audio::NullSoundDevice> wav_;
+    SoundChoice sound_;
     std::string url_;
     bool snapshotTaken_ = false;
     bool switched_ = false;

@@ -14,11 +14,6 @@
 #include <cstring>
 #include <memory>
 
-#if __has_include("audio/qt_sound_device.h")
-#include "audio/qt_sound_device.h"
-#define KESTROVA_HAVE_QT_SOUND 1
-#endif
-
 using namespace kestrova;
 
 int main(int argc, char** argv) {
@@ -70,11 +65,6 @@ int main(int argc, char** argv) {
                      hosted->ModulePath().c_str());
         return 1;
     }
-
-#ifdef KESTROVA_HAVE_QT_SOUND
-    if (!options->headless && options->audioWav.empty())
-        player->SetSoundDevice(std::make_shared<audio::QtSoundDevice>());
-#endif
 
     if (!options->moreCameras.empty()) {
         if (options->headless) {

@@ -3,6 +3,7 @@
 #include "stream/player_exception.h"
 #include "stream/stream_window.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <ios>
@@ -84,6 +85,8 @@ int CAudioPlayer::Play() {
         return stream::kStopped;
     }
     const std::shared_ptr<BlockDecoder> decoder = decoder_;
+    carry_ = {}; // nothing of an earlier play
+    carryAt_ = 0;
     if (!IsStopRequested()) {
         Refill(decoder.get(), 0);
         buffer_.Play(true);
@@ -116,34 +119,63 @@ void CAudioPlayer::Refill(BlockDecoder* decoder, int half) {
     }
 }
 
-CAudioPlayer::Block CAudioPlayer::Silence() const {
-    return Block{std::vector<std::uint8_t>(buffer_.Half(), 0), kSilenceTimestamp};
-}
-
-CAudioPlayer::Block CAudioPlayer::NextBlock(BlockDecoder* decoder) {
-    stream::StreamWindow* window = Window();
-    if (window == nullptr) {
-        return Silence();
-    }
-    stream::CFrameChain& queue = window->AudioQueue();
-    if (!audioWanted_.load()) {
-        // Sound off: the queue keeps draining, one frame per refill.
-        queue.Pop();
-        return Silence();
-    }
+std::unique_ptr<stream::FrameRecord> CAudioPlayer::TakeFrame(stream::StreamWindow& window) {
+    stream::CFrameChain& queue = window.AudioQueue();
     for (;;) {
-        const std::unique_ptr<stream::FrameRecord> frame = queue.Pop();
-        if (!frame) {
-            return Silence();
-        }
+        std::unique_ptr<stream::FrameRecord> frame = queue.Pop();
         // 32-bit arithmetic, as the stream's time stamps wrap.
-        if (static_cast<std::uint32_t>(frame->timestamp + kLateToleranceMs) >=
-            window->VideoClock()) {
-            return Decode(decoder, *frame);
+        if (!frame || static_cast<std::uint32_t>(frame->timestamp + kLateToleranceMs) >=
+                          window.VideoClock()) {
+            return frame;
         }
         // More than the tolerance behind the picture: dropped unplayed.
         SleepMs(1);
     }
+}
+
+CAudioPlayer::Block CAudioPlayer::NextBlock(BlockDecoder* decoder) {
+    const std::size_t half = buffer_.Half();
+    Block out;
+    stream::StreamWindow* window = Window();
+    if (window == nullptr) {
+        out.data.assign(half, 0);
+        return out;
+    }
+    if (!audioWanted_.load()) {
+        // Sound off: the queue keeps draining, one frame per refill, and what was
+        // carried goes too, so switching on resumes with the next frame.
+        window->AudioQueue().Pop();
+        carry_ = {};
+        carryAt_ = 0;
+        out.data.assign(half, 0);
+        return out;
+    }
+    out.data.reserve(half);
+    while (out.data.size() < half) {
+        if (carryAt_ >= carry_.data.size()) {
+            std::unique_ptr<stream::FrameRecord> frame = TakeFrame(*window);
+            if (!frame) {
+                break; // nothing at hand: the rest of the half is silence
+            }
+            carry_ = Decode(decoder, *frame);
+            carryAt_ = 0;
+            if (out.data.empty()) {
+                out.timestamp = carry_.timestamp;
+            }
+            if (carry_.data.empty()) {
+                break; // nothing decodes (unknown code): one frame per refill, as ever
+            }
+        }
+        if (out.data.empty()) {
+            out.timestamp = carry_.timestamp;
+        }
+        const std::size_t n = std::min(half - out.data.size(), carry_.data.size() - carryAt_);
+        out.data.insert(out.data.end(), carry_.data.begin() + static_cast<std::ptrdiff_t>(carryAt_),
+                        carry_.data.begin() + static_cast<std::ptrdiff_t>(carryAt_ + n));
+        carryAt_ += n;
+    }
+    out.data.resize(half, 0);
+    return out;
 }
 
 CAudioPlayer::Block CAudioPlayer::Decode(BlockDecoder* decoder,

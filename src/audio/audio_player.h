@@ -17,9 +17,11 @@ namespace kestrova::audio {
 // The audio object of a play. A session opens it when the stream announces audio
 // and starts its thread; the thread takes frames from the window's audio queue,
 // decodes them and keeps the two halves of the stream buffer filled, half a period
-// ahead of the play cursor. Frames that lag the picture by more than a second are
-// dropped; when there is nothing to play, or the page switched the sound off, a
-// half of silence is played instead.
+// ahead of the play cursor. Each half holds one decoded frame of the stream's frame
+// size; what a longer frame decodes to beyond the half is carried into the next half,
+// and a shorter one is followed by the next frame, so every decoded sample plays once,
+// in order. Frames that lag the picture by more than a second are dropped; when there
+// is nothing to play, or the page switched the sound off, silence is played instead.
 class CAudioPlayer final : public stream::CStreamThread, public stream::IAudioOutput {
 public:
     static constexpr std::uint32_t kLateToleranceMs = 1000;
@@ -32,7 +34,7 @@ public:
                  BlockDecoderFactory decoders = G726DecoderFactory());
     ~CAudioPlayer() override;
 
-    // Opens the device, builds the buffer of two halves of 8 x frameSize bytes and the
+    // Opens the device, builds the buffer of two halves of one decoded frame each and the
     // decoder, and posts WM_AUDIO_READY. False, with nothing kept, when the device or
     // the buffer cannot be made (the play then goes on without sound).
     bool Open(int formatCode, std::uint32_t frameSize) override;
@@ -65,8 +67,12 @@ private:
     };
 
     int Play();
+    // One half's worth of sound: the carried samples, then decoded frames, then
+    // silence when the queue runs dry. Its timestamp is that of the frame whose
+    // samples start it (silence: kSilenceTimestamp).
     Block NextBlock(BlockDecoder* decoder);
-    Block Silence() const;
+    // The next frame that is not too late for the picture, or null when none is queued.
+    std::unique_ptr<stream::FrameRecord> TakeFrame(stream::StreamWindow& window);
     Block Decode(BlockDecoder* decoder, const stream::FrameRecord& frame) const;
     // Takes a block, writes it into `half` and moves the audio clock on.
     void Refill(BlockDecoder* decoder, int half);
@@ -82,6 +88,10 @@ private:
     int formatCode_ = 0;
     std::uint32_t frameSize_ = 0;
     std::chrono::milliseconds waitLimit_ = kDefaultWaitLimit;
+    // Decoded samples of the last frame taken that did not fit into the last half;
+    // touched by the audio thread only.
+    Block carry_;
+    std::size_t carryAt_ = 0;
 };
 
 } // namespace kestrova::audio

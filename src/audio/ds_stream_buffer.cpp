@@ -7,6 +7,13 @@
 
 namespace kestrova::audio {
 
+std::uint64_t CDSStreamBuffer::HalfBytes(int formatCode, std::uint32_t frameSize) {
+    if (formatCode < 2 || formatCode > 5) {
+        return 8ull * frameSize;
+    }
+    return 2 * (8ull * frameSize / static_cast<unsigned>(formatCode));
+}
+
 CDSStreamBuffer::CDSStreamBuffer() = default;
 
 CDSStreamBuffer::~CDSStreamBuffer() {
@@ -16,7 +23,9 @@ CDSStreamBuffer::~CDSStreamBuffer() {
 bool CDSStreamBuffer::Create(SoundDevice& device, const AudioFormat& format, int formatCode,
                              std::uint32_t frameSize) {
     Release();
-    const std::uint64_t half = 8ull * frameSize;
+    // One decoded frame per half: a half sized for 2-bit frames would be only partly
+    // filled at 3, 4 and 5 bits and play silence for the rest.
+    const std::uint64_t half = HalfBytes(formatCode, frameSize);
     if (half == 0 || half > kMaxHalf || format.blockAlign != kOutputFormat.blockAlign) {
         return false;
     }

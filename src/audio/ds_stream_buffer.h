@@ -13,10 +13,11 @@
 
 namespace kestrova::audio {
 
-// The looping sound buffer as two halves of 8 x frame size bytes each. While one
-// half plays the audio thread refills the other; the device wakes it through five
-// events: cursor at 0 (0), at the second half (1), playback stopped (2), in the
-// middle of the first half (3) and in the middle of the second half (4).
+// The looping sound buffer as two halves, each as long as one frame decodes to at
+// the stream's code size (8 x frame size bytes at 2 bits). While one half plays the audio thread
+// refills the other; the device wakes it through five events: cursor at 0 (0), at the second half
+// (1), playback stopped (2), in the middle of the first half (3) and in the middle of the second
+// half (4).
 class CDSStreamBuffer {
 public:
     static constexpr int kEventStart = 0;
@@ -28,6 +29,11 @@ public:
     // Largest half accepted: a frame size from a hostile stream must not size the
     // buffer beyond reason (this is about 65 s of sound per half).
     static constexpr std::size_t kMaxHalf = 1024 * 1024;
+
+    // Bytes of PCM that a frame of `frameSize` bytes decodes to at `formatCode` bits per
+    // code word: 2 x (8 x frameSize / bits), whole samples. Codes other than 2..5 decode to
+    // nothing; their halves keep the 8 x frame size of 2-bit streams.
+    static std::uint64_t HalfBytes(int formatCode, std::uint32_t frameSize);
 
     CDSStreamBuffer();
     ~CDSStreamBuffer();

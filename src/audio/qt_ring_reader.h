@@ -8,18 +8,23 @@
 
 namespace kestrova::audio {
 
-// The sink's own buffer for a looping buffer of `ringBytes`. The sink moves the
-// play cursor in pulls of up to this size, so it is kept to a quarter of the
-// ring: a pull never carries the cursor past a half that is still to be
-// refilled. At most 2048 bytes (about 64 ms), at least 256 (16 ms).
+// The sink's own buffer for a looping buffer of `ringBytes`: half the ring, at least
+// 1600 bytes (100 ms: a busy machine may keep the feed waiting that long without the
+// sound running dry), at most 4096 (256 ms).
 inline qsizetype SinkBufferBytes(std::size_t ringBytes) {
-    const auto quarter = static_cast<qsizetype>(ringBytes / 4) & ~qsizetype{1};
-    return std::clamp<qsizetype>(quarter, 256, 2048);
+    const auto half = static_cast<qsizetype>(ringBytes / 2) & ~qsizetype{1};
+    return std::clamp<qsizetype>(half, 1600, 4096);
 }
 
-// Hands the looping buffer to a QAudioSink in pull mode: each read takes the
-// bytes at the play cursor and moves it on. While the buffer is stopped the
-// sink gets silence and the cursor stays where it is, so the sink never runs dry.
+// Most bytes one feed moves the play cursor: a quarter of the ring (half a half), so
+// the cursor never runs past a half that is still to be refilled.
+inline std::size_t FeedLimitBytes(std::size_t ringBytes) {
+    return std::max<std::size_t>(2, (ringBytes / 4) & ~std::size_t{1});
+}
+
+// Reads the looping buffer as a stream: each read takes the bytes at the play cursor
+// and moves it on. While the buffer is stopped it reads silence and the cursor stays
+// where it is, so the sink it feeds never runs dry.
 class RingReader final : public QIODevice {
 public:
     // Opens itself unbuffered: a buffered device would read ahead and move the

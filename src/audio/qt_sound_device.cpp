@@ -10,7 +10,10 @@
 #include <QAudioSink>
 #include <QCoreApplication>
 #include <QMediaDevices>
+#include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 namespace kestrova::audio {
 namespace {
@@ -36,21 +39,30 @@ struct QtSoundDevice::Impl {
 
 namespace {
 
+// How often the sink is topped up: well inside the quarter of a half that the refill
+// runs ahead of the cursor.
+constexpr int kFeedIntervalMs = 5;
+
 class QtBuffer final : public SoundBuffer {
 public:
     QtBuffer(std::shared_ptr<QtSoundDevice::Impl> impl, std::shared_ptr<LoopingRing> ring)
         : impl_(std::move(impl)), ring_(std::move(ring)) {
-        // The reader and the sink belong to the Qt thread.
+        // The reader, the sink and the feed timer belong to the Qt thread.
         impl_->thread.Run([this] {
             reader_ = std::make_unique<RingReader>(ring_);
             sink_ = std::make_unique<QAudioSink>(impl_->output, impl_->format);
             sink_->setBufferSize(SinkBufferBytes(ring_->Size()));
+            feed_ = std::make_unique<QTimer>();
+            feed_->setTimerType(Qt::PreciseTimer);
+            feed_->setInterval(kFeedIntervalMs);
+            QObject::connect(feed_.get(), &QTimer::timeout, [this] { Feed(); });
         });
     }
 
     ~QtBuffer() override {
-        // No pull may reach the ring once the buffer is gone.
+        // No feed may reach the ring once the buffer is gone.
         impl_->thread.Run([this] {
+            feed_.reset();
             sink_->stop();
             sink_.reset();
             reader_.reset();
@@ -67,12 +79,14 @@ public:
         ring_->Play(looping);
         bool ok = false;
         impl_->thread.Run([&] {
-            // The sink keeps pulling while the buffer is stopped (it gets silence), so
-            // it is started once and runs until the buffer goes.
+            // The sink keeps taking bytes while the buffer is stopped (it gets silence),
+            // so it is started once and runs until the buffer goes.
             if (sink_->state() == QAudio::StoppedState) {
-                sink_->start(reader_.get());
+                stream_ = sink_->start();
+                feed_->start();
+                Feed();
             }
-            ok = sink_->error() == QAudio::NoError;
+            ok = stream_ != nullptr && sink_->error() == QAudio::NoError;
         });
         return ok;
     }
@@ -88,10 +102,44 @@ public:
     }
 
 private:
+    // On the Qt thread: writes as many bytes as the sink takes now, read at the play
+    // cursor, so the cursor moves exactly as far as the sink has accepted. (The sink's
+    // pull mode is not used: it read from the buffer and then dropped what its stream
+    // would not take, and with a small buffer it stopped asking, so nothing sounded.)
+    void Feed() {
+        if (stream_ == nullptr) {
+            return;
+        }
+        if (!pending_.empty()) {
+            const qint64 w = stream_->write(pending_.data(), static_cast<qint64>(pending_.size()));
+            pending_.erase(pending_.begin(), pending_.begin() + std::max<qint64>(w, 0));
+            if (!pending_.empty()) {
+                return;
+            }
+        }
+        const auto free = static_cast<std::size_t>(std::max<qsizetype>(sink_->bytesFree(), 0));
+        const std::size_t n = std::min(free, FeedLimitBytes(ring_->Size())) & ~std::size_t{1};
+        if (n == 0) {
+            return;
+        }
+        chunk_.resize(n);
+        const qint64 got = reader_->read(chunk_.data(), static_cast<qint64>(n));
+        if (got <= 0) {
+            return;
+        }
+        const qint64 w = stream_->write(chunk_.data(), got);
+        // What the sink did not take is kept and goes first next time, never dropped.
+        pending_.assign(chunk_.begin() + std::max<qint64>(w, 0), chunk_.begin() + got);
+    }
+
     std::shared_ptr<QtSoundDevice::Impl> impl_;
     std::shared_ptr<LoopingRing> ring_;
     std::unique_ptr<RingReader> reader_;
     std::unique_ptr<QAudioSink> sink_;
+    std::unique_ptr<QTimer> feed_;
+    QIODevice* stream_ = nullptr; // the sink's input, owned by the sink
+    std::vector<char> chunk_;
+    std::vector<char> pending_;
 };
 
 } // namespace

@@ -6,9 +6,10 @@
 
 namespace kestrova::audio {
 
-// The sound card through Qt Multimedia. Each buffer feeds a QAudioSink in pull
-// mode: the sink reads the looping buffer at the play cursor, which moves on as
-// the sink takes bytes, and the notifications fire as it passes them. The Qt
+// The sound card through Qt Multimedia. Each buffer feeds a QAudioSink in push
+// mode: every few milliseconds the bytes the sink will take are read at the play
+// cursor and written to it, so the cursor moves on as the sink accepts sound, and
+// the notifications fire as it passes them. The Qt
 // objects live on a thread of the device's own with its own event loop, so the
 // audio thread (or any other) may drive the device. Needs a QCoreApplication in
 // the process; without one, or without an output device, Open returns false.

@@ -38,6 +38,10 @@ void COrloPlayerSetaCtrl::SetSoundDevice(std::shared_ptr<audio::SoundDevice> dev
     window_->SetSoundDevice(std::move(device));
 }
 
+void COrloPlayerSetaCtrl::SetSoundNotice(std::function<void(const std::string& text)> notice) {
+    window_->SetSoundNotice(std::move(notice));
+}
+
 void COrloPlayerSetaCtrl::SetMessageObserver(std::function<void(int id)> observer) {
     viewer::SetMessageObserver(std::move(observer));
 }

@@ -59,6 +59,7 @@ public:
     void SetDialogHost(DialogHost* host) override;
     DialogHost* CurrentDialogHost() const override { return host_; }
     void SetSoundDevice(std::shared_ptr<audio::SoundDevice> device) override;
+    void SetSoundNotice(std::function<void(const std::string& text)> notice) override;
     void SetMessageObserver(std::function<void(int id)> observer) override;
     bool SourceReady() const override;
     PlayerStatistics Statistics() const override;

@@ -44,8 +44,11 @@ public:
     // The host answers the control's dialogs (null: real dialogs).
     virtual void SetDialogHost(DialogHost* host) = 0;
     virtual DialogHost* CurrentDialogHost() const = 0;
-    // The sound output of later plays.
+    // The sound output of later plays (by default the sound card, when one opens).
     virtual void SetSoundDevice(std::shared_ptr<audio::SoundDevice> device) = 0;
+    // Told, from an engine thread, each time a play finds no sound output to open and goes
+    // on without sound (empty: nobody).
+    virtual void SetSoundNotice(std::function<void(const std::string& text)> notice) = 0;
     // Told the string id of every message box the module's viewers show (empty: nobody).
     virtual void SetMessageObserver(std::function<void(int id)> observer) = 0;
     // SetSource accepted the camera and the login.

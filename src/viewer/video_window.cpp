@@ -1,7 +1,9 @@
 #include "viewer/video_window.h"
 
 #include "audio/audio_player.h"
+#include "audio/fallback_sound_device.h"
 #include "audio/null_sound_device.h"
+#include "audio/qt_sound_device.h"
 #include "net/endpoints.h"
 #include "net/refusal.h"
 #include "platform/posted_event.h"
@@ -89,8 +91,16 @@ CVideoWindow::CVideoWindow(QWidget* parent) : QWidget(parent), request_(HttpCame
     const auto profile = stream::StreamProfile::Viewer();
     mpeg4Display_ = std::make_unique<stream::CMpeg4Display>(*this, profile);
     jpegDisplay_ = std::make_unique<stream::CJpegDisplay>(*this, profile);
-    audio_ =
-        std::make_unique<audio::CAudioPlayer>(this, std::make_shared<audio::NullSoundDevice>());
+    // Real sound wherever a sound card opens; otherwise the play keeps its pace on the
+    // null device and the host is told that nothing will be heard.
+    auto sound = std::make_shared<audio::FallbackSoundDevice>(
+        std::make_shared<audio::QtSoundDevice>(), std::make_shared<audio::NullSoundDevice>(),
+        [this] {
+            std::lock_guard lock(soundNoticeMutex_);
+            if (soundNotice_)
+                soundNotice_("no sound device could be opened; the camera's sound is not played");
+        });
+    audio_ = std::make_unique<audio::CAudioPlayer>(this, std::move(sound));
     asf_ = std::make_unique<stream::CAsfSession>(*this, profile);
     mjpeg_ = std::make_unique<stream::CMJpegSession>(*this, profile);
     asf_->SetDisplay(mpeg4Display_.get());
@@ -135,6 +145,11 @@ void CVideoWindow::SetHttpOptions(const net::CHttpPoster::Options& options) {
 
 void CVideoWindow::SetSoundDevice(std::shared_ptr<audio::SoundDevice> device) {
     audio_->SetDevice(std::move(device));
+}
+
+void CVideoWindow::SetSoundNotice(std::function<void(const std::string& text)> notice) {
+    std::lock_guard lock(soundNoticeMutex_);
+    soundNotice_ = std::move(notice);
 }
 
 void CVideoWindow::SetSnapshotWait(int steps, std::chrono::milliseconds step) {

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -80,7 +81,12 @@ public:
     DialogHost* Host() const { return host_; }
     void SetTimings(const stream::EngineTimings& timings);
     void SetHttpOptions(const net::CHttpPoster::Options& options);
+    // The sound output of later plays. By default the sound card (Qt Multimedia) when
+    // one opens, else the clocked null device, which plays nothing.
     void SetSoundDevice(std::shared_ptr<audio::SoundDevice> device);
+    // Told (from a session's thread) each time a play finds no sound card to open and
+    // goes on without sound.
+    void SetSoundNotice(std::function<void(const std::string& text)> notice);
     // Snapshot waits: `steps` looks `step` apart (49 x 100 ms for users).
     void SetSnapshotWait(int steps, std::chrono::milliseconds step);
     void SetSnapshotFolder(const std::string& folder) { snapshotFolder_ = folder; }
@@ -188,6 +194,8 @@ private:
     bool startOnCreate_ = false; // set by a successful SetSource, read when the window is created
     bool created_ = false;       // shown once: SetSource before this plays at creation
     int audioLevel_ = kSilentLevel;
+    std::mutex soundNoticeMutex_;
+    std::function<void(const std::string&)> soundNotice_;
 
     // View state of the window; the per-path copies live in the two PathViews.
     PathView mpeg4View_;

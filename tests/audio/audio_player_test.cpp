@@ -1,5 +1,6 @@
 #include "player_rig.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -130,6 +131,56 @@ TEST(AudioPlayer, UnknownFormatCodeGivesEmptyBlocksWithoutCallingTheDecoder) {
     EXPECT_EQ(rig.decoder->calls, 0);
 }
 
+// Halves hold one decoded frame at every code size; frames of other lengths run on
+// into the next half, so the halves played one after another are the decoded frames
+// back to back, each sample once, with silence only once the queue is dry.
+TEST(AudioPlayer, EveryDecodedSampleAtEveryCodeSizePlaysOnceInOrder) {
+    struct Case {
+        int bits;
+        std::size_t halfBytes; // for a frame size of 60
+        std::vector<std::size_t> frames;
+    };
+    const Case cases[] = {
+        {2, 480, {60, 60, 60}},          // the stream's own size: one frame per half
+        {3, 320, {60, 60, 60, 60}},      // 160 samples of 8 x 60 / 3
+        {4, 240, {60, 90, 30, 60, 120}}, // Motion-JPEG records vary in length
+        {5, 192, {61, 7, 200, 60}},      // one frame longer than two halves
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bits);
+        PlayerRig rig;
+        std::vector<std::int16_t> want;
+        for (std::size_t i = 0; i < c.frames.size(); ++i) {
+            const auto mark = static_cast<std::uint8_t>(i + 1);
+            rig.Queue(mark, 10 * mark, c.frames[i]);
+            want.insert(want.end(), 8 * c.frames[i] / c.bits, mark);
+        }
+        ASSERT_TRUE(rig.player.Open(c.bits, 60));
+        const std::size_t half = rig.device->Contents().size() / 2;
+        EXPECT_EQ(half, c.halfBytes);
+        ASSERT_TRUE(rig.Start());
+        std::vector<std::int16_t> played;
+        int index = 0;
+        const auto take = [&] {
+            for (std::size_t at = index * half; at < (index + 1) * half; at += 2) {
+                played.push_back(rig.SampleAt(at));
+            }
+            index ^= 1;
+        };
+        take();
+        EXPECT_EQ(rig.SettledAudioClock(10u), 10u);
+        while (played.size() < want.size() + half) {
+            ASSERT_TRUE(rig.Step());
+            take();
+        }
+        const std::vector<std::int16_t> sounding(played.begin(), played.begin() + want.size());
+        EXPECT_EQ(sounding, want);
+        EXPECT_TRUE(std::all_of(played.begin() + want.size(), played.end(), [](std::int16_t s) {
+            return s == kSilent;
+        })) << "silence once the queue is dry";
+    }
+}
+
 TEST(AudioPlayer, OpenFailsCleanlyWhenTheDeviceOrTheBufferCannotBeMade) {
     PlayerRig rig;
     rig.device->SetFailOpen(true);
@@ -170,7 +221,7 @@ TEST(AudioPlayer, VolumeCloseAndReopen) {
 
     // The next play sizes its buffer from its own frame size.
     ASSERT_TRUE(rig.player.Open(4, 40));
-    EXPECT_EQ(rig.device->Contents().size(), 640u);
+    EXPECT_EQ(rig.device->Contents().size(), 320u) << "two halves of 80 samples";
     rig.Queue(3, 50, 40);
     ASSERT_TRUE(rig.Start());
     EXPECT_TRUE(rig.HalfIs(0, 3));

@@ -50,8 +50,9 @@ private:
     std::vector<Message> messages_;
 };
 
-// Stands in for the codec so the tests can tell the blocks apart: every byte of a
-// frame becomes 4 samples of that byte's value, as many as G.726 at 2 bits gives.
+// Stands in for the codec so the tests can tell the blocks apart: a frame gives as
+// many samples as G.726 would at the code size (8 per byte / bits), each the value of
+// the byte its code word starts in.
 // Can be told to fail the way a real failure would reach the thread.
 class MarkDecoder final : public BlockDecoder {
 public:
@@ -63,7 +64,8 @@ public:
         bool failCreate = false; // the factory runs out of memory
     };
     explicit MarkDecoder(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
-    int Decode(int, std::span<const std::uint8_t> frame, std::span<std::int16_t> out) override {
+    int Decode(int bits, std::span<const std::uint8_t> frame,
+               std::span<std::int16_t> out) override {
         {
             std::lock_guard lock(shared_->mutex);
             ++shared_->calls;
@@ -74,11 +76,11 @@ public:
                 throw std::logic_error("decoder fault");
             }
         }
+        // One sample per code word, each the value of the byte its code word starts in.
+        const std::size_t words = bits > 0 ? 8 * frame.size() / bits : 0;
         std::size_t n = 0;
-        for (std::uint8_t b : frame) {
-            for (int i = 0; i < 4 && n < out.size(); ++i) {
-                out[n++] = b;
-            }
+        for (; n < words && n < out.size(); ++n) {
+            out[n] = frame[n * bits / 8];
         }
         return static_cast<int>(n);
     }

@@ -43,9 +43,12 @@ protected:
     }
 
     // Headless unless `windowed`: then the page runs as with a display (offscreen here).
-    PageRun Run(QStringList args, int timeoutMs = 60000, bool windowed = false) {
+    PageRun Run(QStringList args, int timeoutMs = 60000, bool windowed = false,
+                const QStringList& extraEnv = {}) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& e : extraEnv)
+            env.insert(e.section('=', 0, 0), e.section('=', 1));
         env.insert("KESTROVA_SETTINGS", dir_.filePath("registry.ini"));
         env.insert("QT_QPA_PLATFORM", "offscreen");
         p.setProcessEnvironment(env);
@@ -224,10 +227,12 @@ TEST_F(PageHostTest, OptionsAreCheckedBeforeAnythingRuns) {
     using kestrova::page::ParsePageOptions;
     QString error;
     auto o = ParsePageOptions({"--seconds", "3", "--set", "camera=http://a/?x=1", "--headless",
-                               "--register", "m.so", "--save-dir", "/tmp/shots", "p.js"},
+                               "--register", "m.so", "--save-dir", "/tmp/shots", "--audio-wav",
+                               "/tmp/a.wav", "p.js"},
                               &error);
     ASSERT_TRUE(o);
     EXPECT_EQ(o->saveDir, "/tmp/shots");
+    EXPECT_EQ(o->audioWav, "/tmp/a.wav");
     EXPECT_EQ(o->seconds, 3);
     EXPECT_TRUE(o->headless);
     EXPECT_EQ(o->params.value("camera").toString(), "http://a/?x=1");
@@ -236,7 +241,8 @@ TEST_F(PageHostTest, OptionsAreCheckedBeforeAnythingRuns) {
     for (const QStringList& bad :
          {QStringList{"--seconds", "x", "p.js"}, QStringList{"--seconds"},
           QStringList{"--set", "=v", "p.js"}, QStringList{"a.js", "b.js"},
-          QStringList{"--frobnicate", "p.js"}, QStringList{}, QStringList{"p.js", "--save-dir"}}) {
+          QStringList{"--frobnicate", "p.js"}, QStringList{}, QStringList{"p.js", "--save-dir"},
+          QStringList{"p.js", "--audio-wav"}}) {
         error.clear();
         EXPECT_FALSE(ParsePageOptions(bad, &error)) << bad.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty());
@@ -303,6 +309,30 @@ TEST_F(ExamplePages, FormPagePlaysZoomsSnapsAndChangesAMotionArea) {
     // The camera stored the changed area.
     const QString status = QString::fromStdString(camera_->StatusJson());
     EXPECT_TRUE(status.contains("\"Gate\"")) << status.toStdString();
+}
+
+// Where no sound output exists the page host says so, once, on stderr; asked for a WAV
+// file it plays the viewer's sound into it instead.
+TEST_F(ExamplePages, LiveViewSoundGoesIntoTheWavOrItsAbsenceIsReportedOnce) {
+    const QStringList noServer{"PULSE_SERVER=unix:/nonexistent/kestrova-no-sound"};
+    const QStringList page{"--register", KESTROVA_MODULE_PATH, "--set", "camera=" + Camera(),
+                           EXAMPLES_DIR "/live-view.js"};
+    PageRun silent = Run(page, 60000, false, noServer);
+    EXPECT_EQ(silent.exitCode, 0) << silent.err.toStdString();
+    EXPECT_EQ(silent.err.count("kestrova-page: no sound device"), 1) << silent.err.toStdString();
+
+    const QString wav = dir_.filePath("page.wav");
+    PageRun recorded = Run(QStringList{"--audio-wav", wav} + page, 60000, false, noServer);
+    EXPECT_EQ(recorded.exitCode, 0) << recorded.err.toStdString();
+    EXPECT_FALSE(recorded.err.contains("no sound device")) << recorded.err.toStdString();
+    QFile file(wav);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_GT(bytes.size(), 44 + 16000) << "at least a second of sound";
+    int sounding = 0;
+    for (qsizetype at = 44; at + 1 < bytes.size(); at += 2)
+        sounding += (bytes[at] | bytes[at + 1]) != 0;
+    EXPECT_GT(sounding, (bytes.size() - 44) / 4) << "the camera's tone, not silence";
 }
 
 TEST_F(ExamplePages, RefusedLoginIsCancelledAndReported) {
