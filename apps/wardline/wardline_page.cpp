@@ -103,7 +103,7 @@ void CPageWindow::Apply() {
     CommitTitles();
     control_.Call("MotionApply");
     auto* motion = control_.As<motion::MotionHostInterface>();
-    const bool failed = motion && !motion->MessageText().isEmpty();
+    const bool failed = motion && !motion->LastSaveConfirmed();
     const motion::AreaSet before = saved_;
     Refresh();
     if (failed)

@@ -170,11 +170,13 @@ int RunWardline(const WardlineOptions& o) {
     ApplyEdits(*hosted, *motion, o);
     if (page)
         page->Refresh();
+    bool applied = true;
     if (o.apply && readOk) {
         if (o.mode == 2)
             motion->ConfirmView();
         else
             Call(*hosted, "MotionApply");
+        applied = motion->LastSaveConfirmed();
         if (!motion->MessageText().isEmpty())
             std::fprintf(stderr, "wardline: %s\n", motion->MessageText().toStdString().c_str());
     }
@@ -204,9 +206,9 @@ int RunWardline(const WardlineOptions& o) {
         }
     }
     // The view mode works on the snapshot: one that failed (its message is shown) fails the
-    // run too.
+    // run too, and so does an --apply the camera did not confirm.
     const bool viewShown = o.mode != 2 || message.isEmpty();
-    int code = readOk && viewShown ? 0 : 2;
+    int code = readOk && viewShown && applied ? 0 : 2;
     if (!o.headless)
         code = QApplication::exec();
     if (const std::string said = motion->EngineText(); !said.empty())

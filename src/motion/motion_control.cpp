@@ -22,6 +22,10 @@ QString COrloMotionDetectCtrl::MessageText() const {
     return window_->MessageText();
 }
 
+bool COrloMotionDetectCtrl::LastSaveConfirmed() const {
+    return window_->LastSaveConfirmed();
+}
+
 AreaSet COrloMotionDetectCtrl::Areas() const {
     return window_->Areas();
 }

@@ -43,6 +43,7 @@ public:
     // MotionHostInterface.
     void SetDialogHost(MotionDialogHost* host) override;
     QString MessageText() const override;
+    bool LastSaveConfirmed() const override;
     AreaSet Areas() const override;
     ViewArea View() const override;
     bool SetAreaTitle(int index, const std::string& title) override;

@@ -22,6 +22,8 @@ public:
     virtual void SetDialogHost(MotionDialogHost* host) = 0;
     // The message line's text (empty when none is shown).
     virtual QString MessageText() const = 0;
+    // True when the last save (MotionApply or the view's OK) reached the camera.
+    virtual bool LastSaveConfirmed() const = 0;
     // The area set and the view as last read or edited.
     virtual AreaSet Areas() const = 0;
     virtual ViewArea View() const = 0;

@@ -340,6 +340,7 @@ void CMotionWindow::MotionApply() {
                                               engine.Stop(IsJpeg(), timings_.sessionStop);
                                               engine.sessionActive = false;
                                           });
+    lastSaveConfirmed_ = result == SaveResult::Confirmed;
     if (result == SaveResult::Confirmed) {
         // The frames the user changed now stand where the stored values say.
         PlaceFramesFromModel(true);
@@ -390,6 +391,7 @@ bool CMotionWindow::SetMotionTitle(int index, const std::string& title) {
 
 void CMotionWindow::OnOk() {
     const auto result = client_.SaveView([this] { return EditedFrameToCamera(0); });
+    lastSaveConfirmed_ = result == SaveResult::Confirmed;
     if (result == SaveResult::Confirmed) {
         PlaceFramesFromModel(true); // the view frame shows the rounded values it stored
         ShowNotice(kMsgSaved);

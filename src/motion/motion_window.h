@@ -74,6 +74,8 @@ public:
     CAreaFrame* Frame(int index) const;
     QLabel* MessageLine() const { return message_; }
     QString MessageText() const;
+    // The last save (Apply or the view's OK) was answered "MOT: OK".
+    bool LastSaveConfirmed() const { return lastSaveConfirmed_; }
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
     QWidget* PictureControl() const { return picture_; }
@@ -127,6 +129,7 @@ private:
     std::string frameType_;
     int scale_ = 100;
     bool sourceSet_ = false;
+    bool lastSaveConfirmed_ = false;
     bool created_ = false;
 };
 

@@ -9,9 +9,8 @@
 namespace kestrova::audio {
 namespace {
 
-// The player with the camera's real decoder: each half holds exactly what a
-// decoder of its own makes of the frames, in order, with silence after a block
-// that does not fill the half.
+// The player with the camera's real decoder: each half holds exactly one frame
+// as a decoder of its own makes it, in order, at every code size.
 class G726Playback : public ::testing::TestWithParam<int> {};
 
 TEST_P(G726Playback, HalvesHoldTheDecodedFramesInOrder) {
@@ -33,8 +32,8 @@ TEST_P(G726Playback, HalvesHoldTheDecodedFramesInOrder) {
         std::vector<std::int16_t> pcm(4 * f.size() + 1000);
         const int n = G726_dec(state, bits, f.data(), static_cast<int>(f.size()), pcm.data());
         ASSERT_EQ(n, static_cast<int>(8 * f.size()) / bits);
-        std::vector<std::uint8_t> half(8 * kFrame, 0);
-        std::memcpy(half.data(), pcm.data(), std::min<std::size_t>(2 * n, half.size()));
+        std::vector<std::uint8_t> half(2 * static_cast<std::size_t>(n));
+        std::memcpy(half.data(), pcm.data(), half.size());
         expected.push_back(half);
     }
     G726_decoder_destroy(state);
@@ -48,7 +47,7 @@ TEST_P(G726Playback, HalvesHoldTheDecodedFramesInOrder) {
     }
     ASSERT_TRUE(player.Open(bits, kFrame));
     ASSERT_TRUE(player.StartThread());
-    const std::size_t half = 8 * kFrame;
+    const std::size_t half = 16 * kFrame / static_cast<std::uint32_t>(bits);
     auto halfAt = [&](int index) {
         const std::vector<std::uint8_t> c = device->Contents();
         return std::vector<std::uint8_t>(c.begin() + index * half, c.begin() + (index + 1) * half);
@@ -65,7 +64,7 @@ TEST_P(G726Playback, HalvesHoldTheDecodedFramesInOrder) {
     player.Close();
 }
 
-// 2 bits fill a half exactly; 4 bits only half of it.
+// A half is one decoded frame: 8 times the frame at 2 bits, 4 times at 4 bits.
 INSTANTIATE_TEST_SUITE_P(CodeSizes, G726Playback, ::testing::Values(2, 4));
 
 } // namespace

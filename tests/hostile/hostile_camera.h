@@ -35,10 +35,10 @@ class HostileCamera;
 
 // The handlers of one behaviour; an empty one serves the well-behaved answer.
 struct Routes {
-    Handler login;    // /img/query.cgi
-    Handler mjpeg;    // /img/mjpeg.cgi
-    Handler asf;      // /img/video.asf
-    Handler snapshot; // /snap.jpg
+    Handler login{};    // /img/query.cgi
+    Handler mjpeg{};    // /img/mjpeg.cgi
+    Handler asf{};      // /img/video.asf
+    Handler snapshot{}; // /snap.jpg
 };
 
 struct Behaviour {
