@@ -52,22 +52,26 @@ Rect CameraToWindow(const Rect& c) {
             CameraToWindow(c.bottom)};
 }
 
-void SetCameraRect(MotionArea& area, const Rect& camera) {
-    area.camera = camera;
+namespace {
+
+// Areas and the view keep the camera's rectangle beside the window one derived from it.
+template <typename Region> void StoreCameraRect(Region& region, const Rect& camera) {
+    region.camera = camera;
     const Rect w = CameraToWindow(camera);
-    area.x1 = w.left;
-    area.y1 = w.top;
-    area.x2 = w.right;
-    area.y2 = w.bottom;
+    region.x1 = w.left;
+    region.y1 = w.top;
+    region.x2 = w.right;
+    region.y2 = w.bottom;
+}
+
+} // namespace
+
+void SetCameraRect(MotionArea& area, const Rect& camera) {
+    StoreCameraRect(area, camera);
 }
 
 void SetCameraRect(ViewArea& view, const Rect& camera) {
-    view.camera = camera;
-    const Rect w = CameraToWindow(camera);
-    view.x1 = w.left;
-    view.y1 = w.top;
-    view.x2 = w.right;
-    view.y2 = w.bottom;
+    StoreCameraRect(view, camera);
 }
 
 namespace {
