@@ -83,4 +83,10 @@ std::string FormatBitRate(double kbitPerSecond) {
     return text;
 }
 
+std::string EngineTextLine(int code, const std::string& text) {
+    if (code == 0)
+        return text;
+    return "the stream ended (" + std::to_string(code) + "): " + text;
+}
+
 } // namespace kestrova::app

@@ -30,6 +30,10 @@ std::string StateText(const StateInfo& info);
 // True for the states that show over the picture (every state but Playing).
 bool StateCoversPicture(CameraState state);
 
+// The engine's own words about a play, as a host prints them: a notice (code 0) as it
+// stands, the end of a stream with its result code in front.
+std::string EngineTextLine(int code, const std::string& text);
+
 // "1.4 MB", "830 kB", "12 B".
 std::string FormatSize(uint64_t bytes);
 // "0:07", "12:03", "1:02:03".

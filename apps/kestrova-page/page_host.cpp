@@ -1,6 +1,7 @@
 #include "page_host.h"
 
 #include "motion/motion_host_interface.h"
+#include "status_text.h"
 #include "viewer/player_host_interface.h"
 
 #include <QApplication>
@@ -147,6 +148,14 @@ void PageHost::Report(const QJSValue& error) {
     emit finished(1);
 }
 
+void PageHost::OnEngineText(int code, const QString& text) {
+    const std::string line = app::EngineTextLine(code, text.toStdString());
+    if (line == lastEngineText_)
+        return; // a play that restarts says the same again
+    lastEngineText_ = line;
+    std::fprintf(stderr, "kestrova-page: %s\n", line.c_str());
+}
+
 QJSValue PageHost::create(const QString& progId, bool hidden) {
     std::string why;
     auto created = loader_.Create(progId.toStdString(), window_.get(), &why);
@@ -154,8 +163,12 @@ QJSValue PageHost::create(const QString& progId, bool hidden) {
         engine_.throwError(QStringLiteral("page.create: %1").arg(QString::fromStdString(why)));
         return {};
     }
-    if (auto* viewer = qobject_cast<viewer::PlayerHostInterface*>(created->object))
+    if (auto* viewer = qobject_cast<viewer::PlayerHostInterface*>(created->object)) {
         sound_.Apply(*viewer);
+        // By name: the module's signal is not this program's copy of it.
+        connect(created->object, SIGNAL(engineText(int, QString)), this,
+                SLOT(OnEngineText(int, QString)));
+    }
     if (headless_) {
         if (auto* viewer = qobject_cast<viewer::PlayerHostInterface*>(created->object))
             viewer->SetDialogHost(&viewerAnswers_);

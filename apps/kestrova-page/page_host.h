@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QTimer;
@@ -62,6 +63,8 @@ public:
 private slots:
     // Headless stand-in for the browser that OpenSettingPage starts.
     void OpenUrl(const QUrl& url);
+    // A viewer's words about why its play ended (or a notice), printed once on stderr.
+    void OnEngineText(int code, const QString& text);
 
 private:
     struct Control {
@@ -91,6 +94,7 @@ private:
     std::unique_ptr<QWidget> window_;
     int nextX_ = 0;
     std::vector<Control> controls_;
+    std::string lastEngineText_; // the last engine text printed
     std::map<int, Timer> timers_;
     int nextTimer_ = 1;
     QJSValue wrap_;

@@ -2,6 +2,7 @@
 
 #include "hosting/hosted_control.h"
 #include "sim/camera_simulator.h"
+#include "status_text.h"
 #include "viewer/player_host_interface.h"
 
 #include <QFileInfo>
@@ -146,9 +147,7 @@ void HostRun::OnPicture() {
 }
 
 void HostRun::OnEngineText(int code, const QString& text) {
-    std::string line = text.toStdString();
-    if (code != 0)
-        line = "the stream ended (" + std::to_string(code) + "): " + line;
+    const std::string line = EngineTextLine(code, text.toStdString());
     if (line == lastEngineText_)
         return;
     lastEngineText_ = line;

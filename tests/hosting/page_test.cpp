@@ -267,6 +267,18 @@ int Number(const QString& text, const char* pattern) {
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
+// A stream the engine gives up on: the page host prints why, once, though the viewer
+// restarts the play again and again.
+TEST_F(ExamplePages, EngineTextOfAnEndedStreamIsPrintedOnce) {
+    ASSERT_TRUE(camera_->SetFault("bad-stream-number"));
+    const PageRun r = Run({"--register", KESTROVA_MODULE_PATH, "--set", "camera=" + Camera(),
+                           EXAMPLES_DIR "/live-view.js"});
+    EXPECT_EQ(r.err.count(QRegularExpression(
+                  "kestrova-page: the stream ended \\(420\\): Bad StreamNo: \\d+")),
+              1)
+        << r.err.toStdString();
+}
+
 TEST_F(ExamplePages, LiveViewDrawsChangingPicturesAndSavesTheSnapshot) {
     QTemporaryDir shots;
     PageRun r = Run({"--register", KESTROVA_MODULE_PATH, "--set", "camera=" + Camera(),
