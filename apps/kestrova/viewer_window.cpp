@@ -366,6 +366,13 @@ void ViewerWindow::SetSound(bool on) {
 
 void ViewerWindow::SetTileMode() {
     tile_ = true;
+    // A wall of cameras all sounding at once helps nobody: tiles start silent and the
+    // sound key turns on the selected camera's sound.
+    settings_.sound = false;
+    {
+        const QSignalBlocker block(Action("sound"));
+        Action("sound")->setChecked(false);
+    }
     for (QToolBar* bar : findChildren<QToolBar*>())
         bar->hide();
     for (auto& [name, action] : actions_)
@@ -537,7 +544,8 @@ void ViewerWindow::Refresh() {
 }
 
 void ViewerWindow::closeEvent(QCloseEvent* event) {
-    SaveViewSettings(settings_);
+    if (!tile_) // the single window's settings are not a tile's
+        SaveViewSettings(settings_);
     QMainWindow::closeEvent(event);
 }
 

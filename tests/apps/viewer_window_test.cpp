@@ -255,6 +255,11 @@ TEST_F(WindowFixture, WallOfCamerasSelectsAndEnlarges) {
     QTest::keyClick(&wall, Qt::Key_F);
     EXPECT_TRUE(wall.Tile(0)->Action("flip")->isChecked());
     EXPECT_FALSE(wall.Tile(1)->Action("flip")->isChecked());
+    // Tiles start silent; the sound key sounds the selected camera only.
+    EXPECT_FALSE(wall.Tile(0)->Action("sound")->isChecked());
+    QTest::keyClick(&wall, Qt::Key_U);
+    EXPECT_TRUE(wall.Tile(0)->Action("sound")->isChecked());
+    EXPECT_FALSE(wall.Tile(1)->Action("sound")->isChecked());
 
     QTest::mouseDClick(&wall.Tile(1)->Stage(), Qt::LeftButton);
     EXPECT_EQ(wall.Enlarged(), 1);
