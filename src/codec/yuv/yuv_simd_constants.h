@@ -46,15 +46,22 @@ constexpr int32_t factorPair(int16_t first, int16_t second) {
 inline constexpr std::array<int, 16> kPackedPixelOrder = {0, 1, 4, 5, 8,  9,  12, 13,
                                                           2, 3, 6, 7, 10, 11, 14, 15};
 
+// Where each pixel of a 16-pixel group sits after packing: the inverse of a
+// packed order.
+constexpr std::array<int, 16> packedPositions(const std::array<int, 16>& packedOrder) {
+    std::array<int, 16> positionOf{};
+    for (int pos = 0; pos < 16; ++pos) {
+        positionOf[packedOrder[pos]] = pos;
+    }
+    return positionOf;
+}
+
 // Byte shuffles that interleave packed blue, green and red bytes into 48
 // bytes of BGR: masks[chunk][component] picks, for each byte of output chunk,
 // the packed position of the pixel whose component lands there (0x80: none).
 constexpr std::array<std::array<std::array<uint8_t, 16>, 3>, 3>
 makeInterleaveMasks(const std::array<int, 16>& packedOrder) {
-    std::array<int, 16> positionOf{};
-    for (int pos = 0; pos < 16; ++pos) {
-        positionOf[packedOrder[pos]] = pos;
-    }
+    const std::array<int, 16> positionOf = packedPositions(packedOrder);
     std::array<std::array<std::array<uint8_t, 16>, 3>, 3> masks{};
     for (int chunk = 0; chunk < 3; ++chunk) {
         for (int k = 0; k < 16; ++k) {
@@ -85,10 +92,7 @@ struct RotatedInterleave {
 };
 
 constexpr RotatedInterleave makeRotatedInterleave(const std::array<int, 16>& packedOrder) {
-    std::array<int, 16> positionOf{};
-    for (int pos = 0; pos < 16; ++pos) {
-        positionOf[packedOrder[pos]] = pos;
-    }
+    const std::array<int, 16> positionOf = packedPositions(packedOrder);
     RotatedInterleave r{};
     for (int chunk = 0; chunk < 3; ++chunk) {
         for (int k = 0; k < 16; ++k) {
@@ -115,10 +119,7 @@ struct WideInterleave {
 };
 
 constexpr WideInterleave makeWideInterleave() {
-    std::array<int, 16> positionOf{};
-    for (int pos = 0; pos < 16; ++pos) {
-        positionOf[kPackedPixelOrder[pos]] = pos;
-    }
+    const std::array<int, 16> positionOf = packedPositions(kPackedPixelOrder);
     WideInterleave w{};
     for (int block = 0; block < 3; ++block) {
         for (int k = 0; k < 64; ++k) {
