@@ -37,11 +37,6 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
     view.viewHeight.compare_exchange_strong(expected, h);
 
     const int mode = view.mirrorMode.load();
-    if (!Ensure(picture_, w, h, QImage::Format_BGR888))
-        return false;
-    TransformToTopDown(picture.bgr.data(), picture.stride, w, h, mode, picture_.bits(),
-                       static_cast<int>(picture_.bytesPerLine()));
-
     SnapshotZoom zoom;
     zoom.on = view.zoomOn.load();
     if (zoom.on) {
@@ -53,7 +48,23 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
         zoom.y = o.y;
     }
 
-    if (view.snapshotRequest.load()) {
+    const int percent = view.percent.load();
+    const int dw = ScaledExtent(view.viewWidth.load(), percent);
+    const int dh = ScaledExtent(view.viewHeight.load(), percent);
+    if (dw <= 0 || dh <= 0 || !Ensure(back_, dw, dh, QImage::Format_RGB32))
+        return false;
+    // A picture shown at its own size, unzoomed, goes to the surface in one pass; the
+    // top-down 24-bit copy is made only when a snapshot, the zoom or scaling needs it.
+    const bool direct = !zoom.on && dw == w && dh == h;
+    const bool snapshot = view.snapshotRequest.load();
+    if (!direct || snapshot) {
+        if (!Ensure(picture_, w, h, QImage::Format_BGR888))
+            return false;
+        TransformToTopDown(picture.bgr.data(), picture.stride, w, h, mode, picture_.bits(),
+                           static_cast<int>(picture_.bytesPerLine()));
+    }
+
+    if (snapshot) {
         {
             std::lock_guard lock(view.snapshotMutex);
             BuildSnapshot(picture_.constBits(), static_cast<int>(picture_.bytesPerLine()), w, h,
@@ -62,12 +73,10 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
         view.snapshotRequest.store(false);
     }
 
-    const int percent = view.percent.load();
-    const int dw = ScaledExtent(view.viewWidth.load(), percent);
-    const int dh = ScaledExtent(view.viewHeight.load(), percent);
-    if (dw <= 0 || dh <= 0 || !Ensure(back_, dw, dh, QImage::Format_RGB32))
-        return false;
-    {
+    if (direct) {
+        TransformToTopDownXrgb(picture.bgr.data(), picture.stride, w, h, mode, back_.bits(),
+                               static_cast<int>(back_.bytesPerLine()));
+    } else {
         QPainter p(&back_);
         const QRect target(0, 0, dw, dh);
         if (zoom.on && zoom.width > 0 && zoom.height > 0) {

@@ -11,4 +11,10 @@ namespace kestrova::viewer {
 void TransformToTopDown(const uint8_t* src, int srcStride, int width, int height, int mirrorMode,
                         uint8_t* dst, int dstStride);
 
+// The same transform into 32-bit pixels 0xFFRRGGBB (the display surface's format), so a
+// picture shown at its own size goes to the surface in one pass with no converting draw.
+// `dstStride` is in bytes.
+void TransformToTopDownXrgb(const uint8_t* src, int srcStride, int width, int height,
+                            int mirrorMode, uint8_t* dst, int dstStride);
+
 } // namespace kestrova::viewer

@@ -49,6 +49,31 @@ TEST(PictureTransformTest, EveryModeIncludingPicturesWiderThan704) {
     }
 }
 
+// The display surface's 32-bit form holds the same pixels as the 24-bit one, opaque.
+TEST(PictureTransformTest, SurfaceFormMatchesTheTwentyFourBitFormInEveryMode) {
+    for (int width : {1, 5, 7, 640}) {
+        Picture pic(width, 3);
+        for (int mode = 0; mode < 4; ++mode) {
+            std::vector<uint8_t> bgr(width * 3 * 3);
+            TransformToTopDown(pic.bytes.data(), pic.stride, width, 3, mode, bgr.data(), width * 3);
+            const int dstStride = width * 4 + 4;
+            std::vector<uint8_t> xrgb(dstStride * 3, 0x11);
+            TransformToTopDownXrgb(pic.bytes.data(), pic.stride, width, 3, mode, xrgb.data(),
+                                   dstStride);
+            for (int y = 0; y < 3; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    const uint8_t* want = &bgr[(y * width + x) * 3];
+                    const uint8_t* got = &xrgb[y * dstStride + x * 4];
+                    ASSERT_TRUE(got[0] == want[0] && got[1] == want[1] && got[2] == want[2] &&
+                                got[3] == 0xFF)
+                        << "width " << width << " mode " << mode << " at " << x << "," << y;
+                }
+                EXPECT_EQ(xrgb[y * dstStride + width * 4], 0x11) << "padding overwritten";
+            }
+        }
+    }
+}
+
 std::vector<uint8_t> TopDown(const Picture& pic, int mode) {
     std::vector<uint8_t> out(pic.width * 3 * pic.height);
     TransformToTopDown(pic.bytes.data(), pic.stride, pic.width, pic.height, mode, out.data(),
