@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <new>
@@ -176,7 +177,8 @@ void Serve(Shared& sh, int fd, std::vector<std::string> paths) {
     const std::size_t lineEnd = request.find("\r\n");
     if (at != std::string::npos && at < lineEnd)
         slot = std::atoi(request.c_str() + at + 5);
-    if (index < 0 || slot < 0 || slot >= ReplayCamera::kMaxConnections) {
+    // A request without a slot (a program that keeps only the path) is served unlogged.
+    if (index < 0 || slot >= ReplayCamera::kMaxConnections) {
         static const char kNotFound[] = "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n";
         SendAll(fd, reinterpret_cast<const uint8_t*>(kNotFound), sizeof kNotFound - 1);
         close(fd);
@@ -184,7 +186,8 @@ void Serve(Shared& sh, int fd, std::vector<std::string> paths) {
     }
     const auto& rec = sh.recs[index];
     const uint8_t* data = sh.Data(index);
-    auto& conn = sh.conns[slot];
+    const auto unlogged = std::make_unique<Shared::Conn>();
+    auto& conn = slot >= 0 ? sh.conns[slot] : *unlogged;
     conn.sent.store(0);
     for (uint32_t i = 0; i < rec.chunkCount; ++i) {
         const Recording::Chunk& c = sh.chunks[index][i];
