@@ -51,7 +51,7 @@ TEST(PictureTransformTest, EveryModeIncludingPicturesWiderThan704) {
 
 // The display surface's 32-bit form holds the same pixels as the 24-bit one, opaque.
 TEST(PictureTransformTest, SurfaceFormMatchesTheTwentyFourBitFormInEveryMode) {
-    for (int width : {1, 5, 7, 640}) {
+    for (int width : {1, 5, 7, 16, 35, 640}) {
         Picture pic(width, 3);
         for (int mode = 0; mode < 4; ++mode) {
             std::vector<uint8_t> bgr(width * 3 * 3);
