@@ -92,8 +92,8 @@ inline bool decode_run(BitReader& br, const VlcTables& t, bool intra, const uint
             last = e.last;
             run = e.run;
             level = ((w << e.len) >> 31) ? -e.level : e.level;
-            bitpos += e.len + 1u;
-            used += e.len + 1;
+            bitpos += e.bits;
+            used += e.bits;
         } else if (e.kind == CoefEntry::Escape) {
             br.set_bit_position(bitpos + e.len);
             if (!read_escape(br, t, ti, last, run, level))
@@ -157,18 +157,33 @@ bool decode_intra_coefficients(BitReader& br, const VlcTables& t, const uint8_t*
     return ok;
 }
 
-bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block) {
-    // |F| = 2 qp |L| + qp, less one for an even qp. Regular symbols have
-    // |L| <= 27, so with qp <= 31 they never reach the saturation limit.
+namespace {
+
+// Raster positions 1..7 and 8, 16, ..., 56: the first row and column, which
+// intra prediction reads and updates before inverse quantisation.
+constexpr uint64_t kIntraEdge = 0x01010101010101feull;
+
+// Decodes one block's (last, run, level) symbols from scan position `start`,
+// inverse quantising each level by the H.263 method with quantiser qp as it
+// is read: |F| = 2 qp |L| + qp, less one for an even qp, saturated. With
+// Intra, levels on the first row and column stay quantised (prediction still
+// has to work on them) and *written gets bit i for every raster index i
+// written. Regular symbols have |L| <= 27, so with qp <= 31 they never reach
+// the saturation limit.
+template <bool Intra>
+inline bool decode_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t* scan, int start,
+                        int32_t* block, uint64_t* written) {
     const int32_t mul = 2 * qp;
     const int32_t add = (qp & 1) ? qp : qp - 1;
-    const CoefTable& lut = t.coef[0];
+    const CoefTable& lut = t.coef[Intra ? 1 : 0];
     const uint8_t* data = br.data();
     const size_t size = br.size();
     size_t bitpos = br.bit_position();
     uint64_t cache = window64_at(data, size, bitpos);
+    uint64_t mask = 0;
     int used = 0;
-    int pos = 0;
+    int pos = start;
+    bool ok = false;
     for (;;) {
         if (used > kRefillAfter) {
             cache = window64_at(data, size, bitpos);
@@ -177,20 +192,22 @@ bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block
         const auto w = static_cast<uint32_t>((cache << used) >> 32);
         const CoefEntry e = lut.lookup(w);
         int last;
+        int32_t value;
         if (e.kind == CoefEntry::Regular) [[likely]] {
             last = e.last;
             pos += e.run;
-            bitpos += e.len + 1u;
-            used += e.len + 1;
+            bitpos += e.bits;
+            used += e.bits;
             const int32_t negative = -static_cast<int32_t>((w << e.len) >> 31);
-            const int32_t mag = e.level * mul + add;
             if (pos > 63)
                 break;
-            block[kZigzagColumns[pos]] = (mag ^ negative) - negative;
+            const int32_t mag =
+                (Intra && ((kIntraEdge >> scan[pos]) & 1)) ? e.level : e.level * mul + add;
+            value = (mag ^ negative) - negative;
         } else if (e.kind == CoefEntry::Escape) {
             br.set_bit_position(bitpos + e.len);
             int run, level;
-            if (!read_escape(br, t, 0, last, run, level))
+            if (!read_escape(br, t, Intra ? 1 : 0, last, run, level))
                 return false;
             bitpos = br.bit_position();
             used = kRefillAfter + 1; // reload at the new position
@@ -199,19 +216,37 @@ bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block
                 break;
             // |level| <= 2048 and qp <= 31 keep this within 32 bits.
             const int32_t mag = (level < 0 ? -level : level) * mul + add;
-            block[kZigzagColumns[pos]] =
-                level == 0 ? 0 : std::clamp(level < 0 ? -mag : mag, -2048, 2047);
+            if (Intra && ((kIntraEdge >> scan[pos]) & 1))
+                value = level;
+            else
+                value = level == 0 ? 0 : std::clamp(level < 0 ? -mag : mag, -2048, 2047);
         } else {
             break;
         }
+        block[scan[pos]] = value;
+        if constexpr (Intra)
+            mask |= uint64_t{1} << scan[pos];
         ++pos;
         if (last) {
-            br.set_bit_position(bitpos);
-            return true;
+            ok = true;
+            break;
         }
     }
     br.set_bit_position(bitpos);
-    return false;
+    if constexpr (Intra)
+        *written = mask;
+    return ok;
+}
+
+} // namespace
+
+bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block) {
+    return decode_h263<false>(br, t, qp, kZigzagColumns.data(), 0, block, nullptr);
+}
+
+bool decode_intra_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t* scan, int32_t* qf,
+                       uint64_t* written) {
+    return decode_h263<true>(br, t, qp, scan, 1, qf, written);
 }
 
 int read_dc_differential(BitReader& br, int size) {

@@ -75,8 +75,8 @@ VlcTables make_tables() {
                 c.kind = CoefEntry::Escape;
             } else if (e.symbol >= 0) {
                 const auto& info = t.tcoef_info[intra][e.symbol];
-                c = {static_cast<int16_t>(info.level), info.run, info.last, e.len,
-                     CoefEntry::Regular};
+                c = {static_cast<int16_t>(info.level), info.run,          info.last, e.len,
+                     static_cast<uint8_t>(e.len + 1),  CoefEntry::Regular};
             }
             return c;
         };

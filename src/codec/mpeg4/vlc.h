@@ -44,14 +44,18 @@ private:
 // they stay in the first-level cache: the next 8 bits give a short code's
 // whole symbol, or a 16-entry second table for the 4 bits after them.
 inline constexpr int kCoefBits = 12;
-struct CoefEntry {
+// Eight bytes, so a look-up is one scaled load: the table walk is the
+// decoder's longest dependency chain.
+struct alignas(8) CoefEntry {
     enum Kind : uint8_t { Regular, Escape, Invalid, Second };
     int16_t level = 0; // magnitude (the sign bit follows the code); Second: table offset
     uint8_t run = 0;
     uint8_t last = 0;
-    uint8_t len = 0; // whole code length
+    uint8_t len = 0;  // whole code length
+    uint8_t bits = 0; // bits a regular symbol takes with its sign bit (len + 1)
     Kind kind = Invalid;
 };
+static_assert(sizeof(CoefEntry) == 8);
 
 struct CoefTable {
     CoefEntry first[256];
