@@ -30,40 +30,39 @@ inline uint64_t window64_at(const uint8_t* data, size_t size, size_t pos) {
 // kCoefBits + 1 bits, and 57 of the loaded bits are stream bits.
 constexpr int kRefillAfter = 57 - (kCoefBits + 1);
 
-// One escaped coefficient (the escape code already consumed). False on an
-// invalid code.
-bool read_escape(BitReader& br, const VlcTables& t, int ti, int& last, int& run, int& level) {
-    const VlcTable& table = t.tcoef[ti];
-    if (br.get_bit() == 0) {
+// One escaped coefficient from the bits at the top of w, which follow the
+// escape code: the number of bits it takes, or -1 for an invalid code. The
+// longest form (mode 3) takes 23 bits, well within the window's 57.
+inline int read_escape(uint64_t w, const VlcTables& t, int ti, int& last, int& run, int& level) {
+    const CoefTable& lut = t.coef[ti];
+    if ((w >> 63) == 0) {
         // Mode 1: level offset by the largest level of (last, run).
-        const int sym = table.decode(br);
-        if (sym < 0 || sym == kTcoefEscape)
-            return false;
-        const auto& c = t.tcoef_info[ti][sym];
-        last = c.last;
-        run = c.run;
-        const int mag = c.level + t.lmax[ti][c.last][c.run];
-        level = br.get_bit() ? -mag : mag;
-    } else if (br.get_bit() == 0) {
-        // Mode 2: run offset past the largest run of (last, level).
-        const int sym = table.decode(br);
-        if (sym < 0 || sym == kTcoefEscape)
-            return false;
-        const auto& c = t.tcoef_info[ti][sym];
-        last = c.last;
-        run = c.run + t.rmax[ti][c.last][c.level] + 1;
-        level = br.get_bit() ? -c.level : c.level;
-    } else {
-        // Mode 3: fixed-length last, run and 12-bit signed level.
-        last = static_cast<int>(br.get(1));
-        run = static_cast<int>(br.get(6));
-        br.skip(1); // marker
-        level = static_cast<int>(br.get(12));
-        br.skip(1); // marker
-        if (level >= 2048)
-            level -= 4096;
+        const CoefEntry e = lut.lookup(static_cast<uint32_t>((w << 1) >> 32));
+        if (e.kind != CoefEntry::Regular)
+            return -1;
+        last = e.last;
+        run = e.run;
+        const int mag = e.level + t.lmax[ti][e.last][e.run];
+        level = ((w << (1 + e.len)) >> 63) ? -mag : mag;
+        return 1 + e.bits;
     }
-    return true;
+    if (((w << 1) >> 63) == 0) {
+        // Mode 2: run offset past the largest run of (last, level).
+        const CoefEntry e = lut.lookup(static_cast<uint32_t>((w << 2) >> 32));
+        if (e.kind != CoefEntry::Regular)
+            return -1;
+        last = e.last;
+        run = e.run + t.rmax[ti][e.last][e.level] + 1;
+        level = ((w << (2 + e.len)) >> 63) ? -e.level : e.level;
+        return 2 + e.bits;
+    }
+    // Mode 3: fixed-length last, run, marker, 12-bit signed level, marker.
+    last = static_cast<int>((w >> 61) & 1);
+    run = static_cast<int>((w >> 55) & 63);
+    level = static_cast<int>((w >> 42) & 4095);
+    if (level >= 2048)
+        level -= 4096;
+    return 23;
 }
 
 // Decodes (last, run, level) symbols from scan position `start` and hands
@@ -95,11 +94,15 @@ inline bool decode_run(BitReader& br, const VlcTables& t, bool intra, const uint
             bitpos += e.bits;
             used += e.bits;
         } else if (e.kind == CoefEntry::Escape) {
-            br.set_bit_position(bitpos + e.len);
-            if (!read_escape(br, t, ti, last, run, level))
+            bitpos += e.len;
+            cache = window64_at(data, size, bitpos);
+            const int n = read_escape(cache, t, ti, last, run, level);
+            if (n < 0) {
+                br.set_bit_position(bitpos);
                 return false;
-            bitpos = br.bit_position();
-            used = kRefillAfter + 1; // reload at the new position
+            }
+            bitpos += static_cast<unsigned>(n);
+            used = n;
         } else {
             br.set_bit_position(bitpos);
             return false;
@@ -205,12 +208,14 @@ inline bool decode_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t
                 (Intra && ((kIntraEdge >> scan[pos]) & 1)) ? e.level : e.level * mul + add;
             value = (mag ^ negative) - negative;
         } else if (e.kind == CoefEntry::Escape) {
-            br.set_bit_position(bitpos + e.len);
+            bitpos += e.len;
+            cache = window64_at(data, size, bitpos);
             int run, level;
-            if (!read_escape(br, t, Intra ? 1 : 0, last, run, level))
-                return false;
-            bitpos = br.bit_position();
-            used = kRefillAfter + 1; // reload at the new position
+            const int n = read_escape(cache, t, Intra ? 1 : 0, last, run, level);
+            if (n < 0)
+                break;
+            bitpos += static_cast<unsigned>(n);
+            used = n;
             pos += run;
             if (pos > 63)
                 break;
