@@ -12,16 +12,23 @@ namespace {
 
 // 64 bits at bit position pos, zero-padded past the end; at least the top
 // 57 are stream bits (the rest are the low bits of the last byte's shift).
+// The last bytes of the input, kept out of line so the decoding loops stay
+// small enough for their values to live in registers.
+[[gnu::noinline]] uint64_t tail_window64(const uint8_t* data, size_t size, size_t byte) {
+    uint64_t w = 0;
+    for (size_t i = 0; i < 8; ++i)
+        w = (w << 8) | (byte + i < size ? data[byte + i] : 0u);
+    return w;
+}
+
 inline uint64_t window64_at(const uint8_t* data, size_t size, size_t pos) {
     const size_t byte = pos >> 3;
     uint64_t w;
-    if (byte + 8 <= size) {
+    if (byte + 8 <= size) [[likely]] {
         std::memcpy(&w, data + byte, 8);
         w = __builtin_bswap64(w);
     } else {
-        w = 0;
-        for (size_t i = 0; i < 8; ++i)
-            w = (w << 8) | (byte + i < size ? data[byte + i] : 0u);
+        w = tail_window64(data, size, byte);
     }
     return w << (pos & 7);
 }
@@ -33,7 +40,8 @@ constexpr int kRefillAfter = 57 - (kCoefBits + 1);
 // One escaped coefficient from the bits at the top of w, which follow the
 // escape code: the number of bits it takes, or -1 for an invalid code. The
 // longest form (mode 3) takes 23 bits, well within the window's 57.
-inline int read_escape(uint64_t w, const VlcTables& t, int ti, int& last, int& run, int& level) {
+[[gnu::noinline]] int read_escape(uint64_t w, const VlcTables& t, int ti, int& last, int& run,
+                                  int& level) {
     const CoefTable& lut = t.coef[ti];
     if ((w >> 63) == 0) {
         // Mode 1: level offset by the largest level of (last, run).
@@ -179,43 +187,43 @@ inline bool decode_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t
     const int32_t mul = 2 * qp;
     const int32_t add = (qp & 1) ? qp : qp - 1;
     const CoefTable& lut = t.coef[Intra ? 1 : 0];
-    const uint8_t* data = br.data();
-    const size_t size = br.size();
-    size_t bitpos = br.bit_position();
-    uint64_t cache = window64_at(data, size, bitpos);
+    // The window holds the stream from bit `base`; `used` of its bits are
+    // taken. Few values live in the loop, so they all stay in registers.
+    size_t base = br.bit_position();
+    uint64_t cache = window64_at(br.data(), br.size(), base);
     uint64_t mask = 0;
-    int used = 0;
+    unsigned used = 0;
     int pos = start;
     bool ok = false;
     for (;;) {
-        if (used > kRefillAfter) {
-            cache = window64_at(data, size, bitpos);
+        if (used > unsigned{kRefillAfter}) [[unlikely]] {
+            base += used;
+            cache = window64_at(br.data(), br.size(), base);
             used = 0;
         }
-        const auto w = static_cast<uint32_t>((cache << used) >> 32);
-        const CoefEntry e = lut.lookup(w);
+        const uint64_t bits = cache << used;
+        const CoefEntry e = lut.lookup(static_cast<uint32_t>(bits >> 32));
         int last;
         int32_t value;
         if (e.kind == CoefEntry::Regular) [[likely]] {
             last = e.last;
             pos += e.run;
-            bitpos += e.bits;
             used += e.bits;
-            const int32_t negative = -static_cast<int32_t>((w << e.len) >> 31);
+            const int32_t negative = -static_cast<int32_t>((bits << e.len) >> 63);
             if (pos > 63)
                 break;
             const int32_t mag =
                 (Intra && ((kIntraEdge >> scan[pos]) & 1)) ? e.level : e.level * mul + add;
             value = (mag ^ negative) - negative;
         } else if (e.kind == CoefEntry::Escape) {
-            bitpos += e.len;
-            cache = window64_at(data, size, bitpos);
+            base += used + e.len;
+            cache = window64_at(br.data(), br.size(), base);
             int run, level;
             const int n = read_escape(cache, t, Intra ? 1 : 0, last, run, level);
+            used = 0;
             if (n < 0)
                 break;
-            bitpos += static_cast<unsigned>(n);
-            used = n;
+            used = static_cast<unsigned>(n);
             pos += run;
             if (pos > 63)
                 break;
@@ -228,16 +236,17 @@ inline bool decode_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t
         } else {
             break;
         }
-        block[scan[pos]] = value;
+        const int index = scan[pos];
+        block[index] = value;
         if constexpr (Intra)
-            mask |= uint64_t{1} << scan[pos];
+            mask |= uint64_t{1} << index;
         ++pos;
         if (last) {
             ok = true;
             break;
         }
     }
-    br.set_bit_position(bitpos);
+    br.set_bit_position(base + used);
     if constexpr (Intra)
         *written = mask;
     return ok;
