@@ -143,11 +143,11 @@ TEST(Coefficients, H263DecodingWhileReadingMatchesSeparateSteps) {
         plain.reset(bits.data(), bits.size());
         fused.reset(bits.data(), bits.size());
         int32_t expect[64] = {}, got[64] = {};
-        uint64_t written = 0, fused_written = 0;
+        uint64_t written = 0;
         bool ok_plain, ok_fused;
         if (intra) {
             ok_plain = decode_intra_coefficients(plain, t, scan, expect, &written);
-            ok_fused = decode_intra_h263(fused, t, qp, scan, got, &fused_written);
+            ok_fused = decode_intra_h263(fused, t, qp, scan, got);
             // The first row and column stay quantised.
             int32_t edge[64] = {};
             for (int i = 1; i < 8; ++i) {
@@ -172,7 +172,6 @@ TEST(Coefficients, H263DecodingWhileReadingMatchesSeparateSteps) {
             continue;
         ++decoded;
         EXPECT_EQ(plain.bit_position(), fused.bit_position()) << "trial " << trial;
-        EXPECT_EQ(written, fused_written) << "trial " << trial;
         for (int i = intra ? 1 : 0; i < 64; ++i)
             ASSERT_EQ(expect[i], got[i]) << "trial " << trial << " position " << i;
     }

@@ -38,39 +38,37 @@ inline uint64_t window64_at(const uint8_t* data, size_t size, size_t pos) {
 constexpr int kRefillAfter = 57 - (kCoefBits + 1);
 
 // One escaped coefficient from the bits at the top of w, which follow the
-// escape code: the number of bits it takes, or -1 for an invalid code. The
-// longest form (mode 3) takes 23 bits, well within the window's 57.
-[[gnu::noinline]] int read_escape(uint64_t w, const VlcTables& t, int ti, int& last, int& run,
-                                  int& level) {
+// escape code: the number of bits it takes (-1 for an invalid code) and the
+// coefficient. The longest form (mode 3) takes 23 bits, well within the
+// window's 57. Returned by value: locals whose address is taken would live
+// in memory in the decoding loops.
+struct Escaped {
+    int bits, last, run, level;
+};
+
+[[gnu::noinline]] Escaped read_escape(uint64_t w, const VlcTables& t, int ti) {
     const CoefTable& lut = t.coef[ti];
     if ((w >> 63) == 0) {
         // Mode 1: level offset by the largest level of (last, run).
         const CoefEntry e = lut.lookup(static_cast<uint32_t>((w << 1) >> 32));
         if (e.kind != CoefEntry::Regular)
-            return -1;
-        last = e.last;
-        run = e.run;
+            return {-1, 0, 0, 0};
         const int mag = e.level + t.lmax[ti][e.last][e.run];
-        level = ((w << (1 + e.len)) >> 63) ? -mag : mag;
-        return 1 + e.bits;
+        return {1 + e.bits, e.last, e.run, ((w << (1 + e.len)) >> 63) ? -mag : mag};
     }
     if (((w << 1) >> 63) == 0) {
         // Mode 2: run offset past the largest run of (last, level).
         const CoefEntry e = lut.lookup(static_cast<uint32_t>((w << 2) >> 32));
         if (e.kind != CoefEntry::Regular)
-            return -1;
-        last = e.last;
-        run = e.run + t.rmax[ti][e.last][e.level] + 1;
-        level = ((w << (2 + e.len)) >> 63) ? -e.level : e.level;
-        return 2 + e.bits;
+            return {-1, 0, 0, 0};
+        const int run = e.run + t.rmax[ti][e.last][e.level] + 1;
+        return {2 + e.bits, e.last, run, ((w << (2 + e.len)) >> 63) ? -e.level : e.level};
     }
     // Mode 3: fixed-length last, run, marker, 12-bit signed level, marker.
-    last = static_cast<int>((w >> 61) & 1);
-    run = static_cast<int>((w >> 55) & 63);
-    level = static_cast<int>((w >> 42) & 4095);
+    int level = static_cast<int>((w >> 42) & 4095);
     if (level >= 2048)
         level -= 4096;
-    return 23;
+    return {23, static_cast<int>((w >> 61) & 1), static_cast<int>((w >> 55) & 63), level};
 }
 
 // Decodes (last, run, level) symbols from scan position `start` and hands
@@ -104,13 +102,16 @@ inline bool decode_run(BitReader& br, const VlcTables& t, bool intra, const uint
         } else if (e.kind == CoefEntry::Escape) {
             bitpos += e.len;
             cache = window64_at(data, size, bitpos);
-            const int n = read_escape(cache, t, ti, last, run, level);
-            if (n < 0) {
+            const Escaped x = read_escape(cache, t, ti);
+            if (x.bits < 0) {
                 br.set_bit_position(bitpos);
                 return false;
             }
-            bitpos += static_cast<unsigned>(n);
-            used = n;
+            last = x.last;
+            run = x.run;
+            level = x.level;
+            bitpos += static_cast<unsigned>(x.bits);
+            used = x.bits;
         } else {
             br.set_bit_position(bitpos);
             return false;
@@ -170,20 +171,16 @@ bool decode_intra_coefficients(BitReader& br, const VlcTables& t, const uint8_t*
 
 namespace {
 
-// Raster positions 1..7 and 8, 16, ..., 56: the first row and column, which
-// intra prediction reads and updates before inverse quantisation.
-constexpr uint64_t kIntraEdge = 0x01010101010101feull;
-
 // Decodes one block's (last, run, level) symbols from scan position `start`,
 // inverse quantising each level by the H.263 method with quantiser qp as it
 // is read: |F| = 2 qp |L| + qp, less one for an even qp, saturated. With
-// Intra, levels on the first row and column stay quantised (prediction still
-// has to work on them) and *written gets bit i for every raster index i
-// written. Regular symbols have |L| <= 27, so with qp <= 31 they never reach
-// the saturation limit.
+// Intra, each quantised level is also stored at its raster index in `raw`
+// (intra prediction works on the quantised first row and column). Regular
+// symbols have |L| <= 27, so with qp <= 31 they never reach the saturation
+// limit.
 template <bool Intra>
 inline bool decode_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t* scan, int start,
-                        int32_t* block, uint64_t* written) {
+                        int32_t* block, int32_t* raw) {
     const int32_t mul = 2 * qp;
     const int32_t add = (qp & 1) ? qp : qp - 1;
     const CoefTable& lut = t.coef[Intra ? 1 : 0];
@@ -191,7 +188,6 @@ inline bool decode_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t
     // taken. Few values live in the loop, so they all stay in registers.
     size_t base = br.bit_position();
     uint64_t cache = window64_at(br.data(), br.size(), base);
-    uint64_t mask = 0;
     unsigned used = 0;
     int pos = start;
     bool ok = false;
@@ -203,7 +199,7 @@ inline bool decode_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t
         }
         const uint64_t bits = cache << used;
         const CoefEntry e = lut.lookup(static_cast<uint32_t>(bits >> 32));
-        int last;
+        int last, level;
         int32_t value;
         if (e.kind == CoefEntry::Regular) [[likely]] {
             last = e.last;
@@ -212,34 +208,32 @@ inline bool decode_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t
             const int32_t negative = -static_cast<int32_t>((bits << e.len) >> 63);
             if (pos > 63)
                 break;
-            const int32_t mag =
-                (Intra && ((kIntraEdge >> scan[pos]) & 1)) ? e.level : e.level * mul + add;
+            const int32_t mag = e.level * mul + add;
             value = (mag ^ negative) - negative;
+            level = (e.level ^ negative) - negative;
         } else if (e.kind == CoefEntry::Escape) {
             base += used + e.len;
             cache = window64_at(br.data(), br.size(), base);
-            int run, level;
-            const int n = read_escape(cache, t, Intra ? 1 : 0, last, run, level);
+            const Escaped x = read_escape(cache, t, Intra ? 1 : 0);
             used = 0;
-            if (n < 0)
+            if (x.bits < 0)
                 break;
-            used = static_cast<unsigned>(n);
-            pos += run;
+            used = static_cast<unsigned>(x.bits);
+            last = x.last;
+            level = x.level;
+            pos += x.run;
             if (pos > 63)
                 break;
             // |level| <= 2048 and qp <= 31 keep this within 32 bits.
             const int32_t mag = (level < 0 ? -level : level) * mul + add;
-            if (Intra && ((kIntraEdge >> scan[pos]) & 1))
-                value = level;
-            else
-                value = level == 0 ? 0 : std::clamp(level < 0 ? -mag : mag, -2048, 2047);
+            value = level == 0 ? 0 : std::clamp(level < 0 ? -mag : mag, -2048, 2047);
         } else {
             break;
         }
         const int index = scan[pos];
         block[index] = value;
         if constexpr (Intra)
-            mask |= uint64_t{1} << index;
+            raw[index] = level;
         ++pos;
         if (last) {
             ok = true;
@@ -247,8 +241,6 @@ inline bool decode_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t
         }
     }
     br.set_bit_position(base + used);
-    if constexpr (Intra)
-        *written = mask;
     return ok;
 }
 
@@ -258,9 +250,19 @@ bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block
     return decode_h263<false>(br, t, qp, kZigzagColumns.data(), 0, block, nullptr);
 }
 
-bool decode_intra_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t* scan, int32_t* qf,
-                       uint64_t* written) {
-    return decode_h263<true>(br, t, qp, scan, 1, qf, written);
+bool decode_intra_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t* scan,
+                       int32_t* qf) {
+    // Every quantised level lands in raw; only the first row and column are
+    // read back, so only they need to start at zero.
+    int32_t raw[64];
+    for (int i = 1; i < 8; ++i)
+        raw[i] = raw[8 * i] = 0;
+    const bool ok = decode_h263<true>(br, t, qp, scan, 1, qf, raw);
+    for (int i = 1; i < 8; ++i) {
+        qf[i] = raw[i];
+        qf[8 * i] = raw[8 * i];
+    }
+    return ok;
 }
 
 int read_dc_differential(BitReader& br, int size) {

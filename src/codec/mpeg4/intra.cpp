@@ -97,15 +97,14 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
     if (size < 0)
         return false;
     qf[0] = read_dc_differential(s.br, size);
-    // Raster positions written besides the DC. With the H.263 method only
-    // the first row and column are still quantised after decoding.
+    // Raster positions written besides the DC (MPEG method).
     uint64_t nonzero = 0;
     const bool h263 = s.stream.quant_type == 0;
     if (coded) {
         const uint8_t* scan = kZigzagScan;
         if (ac_pred)
             scan = pred.direction == 2 ? kAltHorizontalScan : kAltVerticalScan;
-        const bool ok = h263 ? decode_intra_h263(s.br, t, qp, scan, qf, &nonzero)
+        const bool ok = h263 ? decode_intra_h263(s.br, t, qp, scan, qf)
                              : decode_intra_coefficients(s.br, t, scan, qf, &nonzero);
         if (!ok)
             return false;
@@ -127,7 +126,7 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
         dst = (b == 4 ? s.cur_cb() : s.cur_cr()) + ptrdiff_t{8 * row} * stride + 8 * col;
     }
     const bool ac_predicted = ac_pred && pred.source;
-    if (h263 && nonzero == 0 && !ac_predicted) {
+    if (h263 && !coded && !ac_predicted) {
         // Only the DC term: most intra blocks of flat pictures.
         rec.dc = static_cast<int32_t>(std::clamp<int64_t>(int64_t{qf[0]} * scale, -2048, 2047));
         qf[0] = 0;
@@ -135,12 +134,8 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
         return true;
     }
     if (h263) {
-        // Left to dequantise: the coded first-row and first-column positions
-        // and, with AC prediction, the predicted first row or column.
-        nonzero &= kFirstRow | kFirstColumn;
-        if (ac_predicted)
-            nonzero |= pred.direction == 1 ? kFirstColumn : kFirstRow;
-        dequant_intra_h263(qf, nonzero, qp, scale);
+        // Decoding dequantised the rest; the first row and column are left.
+        dequant_intra_h263(qf, kFirstRow | kFirstColumn, qp, scale);
     } else {
         dequant_intra(qf, qp, scale, s.stream.quant_type, s.stream.intra_matrix);
     }
