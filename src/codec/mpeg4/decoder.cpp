@@ -137,7 +137,7 @@ bool decode_picture(DecoderState& s, uint8_t* dst) {
         } else {
             const int qp =
                 next_filter_strength(s.filter_strength, s.vop.type == PictureType::I, s.vop.quant);
-            deblock_luma(s.cur_y(), ls, w, h, qp);
+            s.dsp->deblock_luma(s.cur_y(), ls, w, h, qp);
             set_fresh_version(s, s.current); // skipped macroblocks filtered too
             extend_border(s.cur_y(), w, h, ls, kLumaBorder);
             extend_border(s.cur_cb(), w / 2, h / 2, cs, kChromaBorder);
