@@ -70,6 +70,20 @@ void dequant_intra_h263(int32_t* block, uint64_t nonzero, int qp, int dc_scale) 
     }
 }
 
+void dequant_intra_edges_h263(int32_t* block, int qp, int dc_scale) {
+    block[0] = saturate(int64_t{block[0]} * dc_scale);
+    // Straight-line and branch-free: these positions are mostly zero or not
+    // in any predictable pattern.
+    auto level = [qp](int32_t v) {
+        const int32_t mag = h263_level(v, qp);
+        return v == 0 ? 0 : mag;
+    };
+    for (int i = 1; i < 8; ++i) {
+        block[i] = level(block[i]);
+        block[8 * i] = level(block[8 * i]);
+    }
+}
+
 void dequant_inter_sparse(int32_t* block, const uint8_t* positions, int count, int qp,
                           int quant_type, const uint8_t* matrix) {
     if (quant_type == 0) {

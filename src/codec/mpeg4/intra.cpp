@@ -30,10 +30,6 @@ constexpr Neighbour kNeighbours[6][3] = {
 
 constexpr int kUnavailableDc = 1024;
 
-// Raster positions 1..7 and 8, 16, ..., 56 as bit masks.
-constexpr uint64_t kFirstRow = 0xfe;
-constexpr uint64_t kFirstColumn = 0x0101010101010100;
-
 inline int32_t clamp_coeff(int32_t v) {
     return std::clamp(v, -2048, 2047);
 }
@@ -135,7 +131,7 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
     }
     if (h263) {
         // Decoding dequantised the rest; the first row and column are left.
-        dequant_intra_h263(qf, kFirstRow | kFirstColumn, qp, scale);
+        dequant_intra_edges_h263(qf, qp, scale);
     } else {
         dequant_intra(qf, qp, scale, s.stream.quant_type, s.stream.intra_matrix);
     }
