@@ -7,6 +7,7 @@
 #include "codec/mpeg4/headers.h"
 #include "codec/mpeg4/intra.h"
 #include "codec/mpeg4/macroblock.h"
+#include "codec/mpeg4/mv_pred.h"
 #include "codec/mpeg4/vlc.h"
 #include "codec/mpeg4/vlc_tables.h"
 #include "mpeg4/clip_support.h"
@@ -176,6 +177,43 @@ TEST(Coefficients, H263DecodingWhileReadingMatchesSeparateSteps) {
             ASSERT_EQ(expect[i], got[i]) << "trial " << trial << " position " << i;
     }
     EXPECT_GT(decoded, 1000);
+}
+
+// Vector differences: magnitude code, sign and fcode - 1 residual bits, for
+// every fcode and the shortest and longest magnitude codes, back to back.
+TEST(Vectors, DifferenceCodesForEveryFcode) {
+    struct Case {
+        int magnitude, residual;
+        bool negative;
+    };
+    for (int fcode = 1; fcode <= 7; ++fcode) {
+        const int f = 1 << (fcode - 1);
+        BitWriter w;
+        std::vector<int> expect;
+        for (const Case c : {Case{0, 0, false}, Case{1, 0, true}, Case{32, f - 1, false},
+                             Case{5, f / 2, true}, Case{31, 0, false}}) {
+            w.put(kMvMagnitude[c.magnitude].code, kMvMagnitude[c.magnitude].len);
+            if (c.magnitude == 0) {
+                expect.push_back(0);
+                continue;
+            }
+            w.put(c.negative ? 1 : 0, 1);
+            if (fcode > 1)
+                w.put(static_cast<uint32_t>(c.residual), fcode - 1);
+            const int d = (c.magnitude - 1) * f + c.residual + 1;
+            expect.push_back(c.negative ? -d : d);
+        }
+        const size_t bits = w.out.size() * 8 - size_t(w.used == 8 ? 0 : 8 - w.used);
+        w.put(0x3ff, 10); // whatever follows stays unread
+        BitReader br;
+        br.reset(w.out.data(), w.out.size());
+        for (size_t i = 0; i < expect.size(); ++i) {
+            int diff = 12345;
+            ASSERT_TRUE(read_vector_difference(br, vlc_tables(), fcode, diff));
+            EXPECT_EQ(diff, expect[i]) << "fcode " << fcode << " case " << i;
+        }
+        EXPECT_EQ(br.bit_position(), bits) << "fcode " << fcode;
+    }
 }
 
 TEST(Coefficients, DcDifferential) {
