@@ -162,10 +162,8 @@ TEST(IdctKernels, Avx2MatchesReference) {
     }
 }
 
-TEST(McKernels, Sse2MatchesReferenceInEveryMode) {
-    const McBlockFn fast = mc_block_sse2();
-    if (!fast)
-        GTEST_SKIP() << "no SSE2";
+// Every size, half position and rounding of `fast` against the plain kernel.
+void expect_mc_matches(McBlockFn fast, const char* name) {
     std::mt19937 rng(3);
     constexpr int kSrcStride = 37, kDstStride = 21;
     std::vector<uint8_t> src(kSrcStride * 20);
@@ -181,8 +179,8 @@ TEST(McKernels, Sse2MatchesReferenceInEveryMode) {
                         mc_block_ref(want.data() + kDstStride, kDstStride, s, kSrcStride, size, hx,
                                      hy, r);
                         fast(got.data() + kDstStride, kDstStride, s, kSrcStride, size, hx, hy, r);
-                        ASSERT_EQ(want, got)
-                            << "size " << size << " hx " << hx << " hy " << hy << " r " << r;
+                        ASSERT_EQ(want, got) << name << " size " << size << " hx " << hx << " hy "
+                                             << hy << " r " << r;
                     }
     }
 }
@@ -217,6 +215,23 @@ TEST(DeblockKernels, Avx2MatchesReference) {
                 ASSERT_EQ(want, got)
                     << c.width << "x" << c.height << " qp " << qp << " content " << content;
             }
+}
+
+TEST(McKernels, VectorKernelsMatchReferenceInEveryMode) {
+    struct Kernel {
+        const char* name;
+        McBlockFn fn;
+    };
+    int tested = 0;
+    for (const Kernel k : {Kernel{"sse2", mc_block_sse2()},
+                           Kernel{"avx2", has_avx2() ? mc_block_avx2() : nullptr}}) {
+        if (!k.fn)
+            continue;
+        expect_mc_matches(k.fn, k.name);
+        ++tested;
+    }
+    if (tested == 0)
+        GTEST_SKIP() << "no vector kernel";
 }
 
 TEST(DspTable, PicksTheVectorKernelsTheProcessorRuns) {

@@ -27,6 +27,8 @@ Dsp detect() {
         d.idct_add_columns = k.add_columns;
         if (DeblockFn f = deblock_luma_avx2_kernel())
             d.deblock_luma = f;
+        if (McBlockFn mc = mc_block_avx2())
+            d.mc_block = mc;
         d.name = "avx2";
     }
 #endif
