@@ -9,7 +9,8 @@
 namespace kestrova::mpeg4 {
 namespace {
 
-McBlockFn narrow_kernel = nullptr;
+// Set once at start-up; every other case goes there.
+const McBlockFn narrow_kernel = mc_block_sse2();
 
 // a[x] + a[x + 1] for the sixteen samples of a line, in 16-bit lanes.
 KESTROVA_AVX2 inline __m256i pair_sums(const uint8_t* p) {
@@ -41,7 +42,6 @@ KESTROVA_AVX2 void predict_avx2(uint8_t* dst, ptrdiff_t dst_stride, const uint8_
 } // namespace
 
 McBlockFn mc_block_avx2() {
-    narrow_kernel = mc_block_sse2();
     return narrow_kernel ? &predict_avx2 : nullptr;
 }
 
