@@ -11,7 +11,7 @@
 namespace kestrova::mpeg4 {
 namespace {
 
-// Strengths past this go to the reference (16-bit thresholds); streams
+// Strengths past this go to the plain filter (16-bit thresholds); streams
 // give at most 31 + 5.
 constexpr int kMaxVectorQp = 1024;
 
@@ -24,8 +24,8 @@ KESTROVA_AVX2 inline __m256i activity(__m256i a, __m256i b, __m256i c, __m256i d
 // Sixteen runs of ten samples s0..s9 across an edge, one run per 16-bit
 // lane, filtered exactly as deblock_samples does: s1..s8 are replaced.
 // False when no sample changed. Every intermediate fits in 16 bits (at most
-// 16 x 255 + 8, or 7 x 255 for the activity terms) for strengths up to
-// kMaxVectorQp.
+// 16 x 255 + 8, 14 x 255 for the activity terms, 5 x 14 x 255 + 32 for the
+// correction) for strengths up to kMaxVectorQp.
 KESTROVA_AVX2 inline bool filter16(__m256i* s, int qp) {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i q = _mm256_set1_epi16(static_cast<short>(qp));
