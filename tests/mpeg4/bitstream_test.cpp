@@ -3,9 +3,11 @@
 
 #include "codec/mpeg4/block.h"
 #include "codec/mpeg4/decoder.h"
+#include "codec/mpeg4/dequant.h"
 #include "codec/mpeg4/headers.h"
 #include "codec/mpeg4/intra.h"
 #include "codec/mpeg4/macroblock.h"
+#include "codec/mpeg4/mv_pred.h"
 #include "codec/mpeg4/vlc.h"
 #include "codec/mpeg4/vlc_tables.h"
 #include "mpeg4/clip_support.h"
@@ -14,6 +16,7 @@
 #include <array>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace kestrova::mpeg4 {
 namespace {
@@ -120,6 +123,97 @@ TEST(Coefficients, InvalidCodeAndRunPastTheBlockFail) {
     twice.put(0b0000011, 7);
     twice.put(0, 9);
     EXPECT_FALSE(decode(twice.out, false).ok);
+}
+
+// The decoders that inverse quantise as they read give the values (and stop
+// at the bit) of plain decoding followed by the H.263 inverse quantisation,
+// on random bit strings: regular codes, every escape mode and invalid codes.
+TEST(Coefficients, H263DecodingWhileReadingMatchesSeparateSteps) {
+    std::mt19937 rng(17);
+    const VlcTables& t = vlc_tables();
+    int decoded = 0;
+    for (int trial = 0; trial < 4000; ++trial) {
+        Bytes bits(24);
+        for (uint8_t& b : bits)
+            b = static_cast<uint8_t>(rng());
+        const int qp = std::array{1, 2, 7, 16, 31}[trial % 5];
+        const bool intra = (trial / 5) % 2 != 0;
+        const uint8_t* scan =
+            std::array{kZigzagScan, kAltHorizontalScan, kAltVerticalScan}[(trial / 10) % 3];
+        BitReader plain, fused;
+        plain.reset(bits.data(), bits.size());
+        fused.reset(bits.data(), bits.size());
+        int32_t expect[64] = {}, got[64] = {};
+        uint64_t written = 0;
+        bool ok_plain, ok_fused;
+        if (intra) {
+            ok_plain = decode_intra_coefficients(plain, t, scan, expect, &written);
+            ok_fused = decode_intra_h263(fused, t, qp, scan, got);
+            // The first row and column stay quantised.
+            int32_t edge[64] = {};
+            for (int i = 1; i < 8; ++i) {
+                edge[i] = expect[i];
+                edge[8 * i] = expect[8 * i];
+            }
+            dequant_intra_h263(expect, written, qp, 8);
+            for (int i = 1; i < 8; ++i) {
+                expect[i] = edge[i];
+                expect[8 * i] = edge[8 * i];
+            }
+        } else {
+            ok_plain = decode_coefficients(plain, t, false, kZigzagScan, 0, expect);
+            int32_t columns[64] = {};
+            ok_fused = decode_inter_h263(fused, t, qp, columns);
+            for (int i = 0; i < 64; ++i)
+                got[i] = columns[(i % 8) * 8 + i / 8];
+            dequant_inter(expect, qp, 0, nullptr);
+        }
+        ASSERT_EQ(ok_plain, ok_fused) << "trial " << trial;
+        if (!ok_plain)
+            continue;
+        ++decoded;
+        EXPECT_EQ(plain.bit_position(), fused.bit_position()) << "trial " << trial;
+        for (int i = intra ? 1 : 0; i < 64; ++i)
+            ASSERT_EQ(expect[i], got[i]) << "trial " << trial << " position " << i;
+    }
+    EXPECT_GT(decoded, 1000);
+}
+
+// Vector differences: magnitude code, sign and fcode - 1 residual bits, for
+// every fcode and the shortest and longest magnitude codes, back to back.
+TEST(Vectors, DifferenceCodesForEveryFcode) {
+    struct Case {
+        int magnitude, residual;
+        bool negative;
+    };
+    for (int fcode = 1; fcode <= 7; ++fcode) {
+        const int f = 1 << (fcode - 1);
+        BitWriter w;
+        std::vector<int> expect;
+        for (const Case c : {Case{0, 0, false}, Case{1, 0, true}, Case{32, f - 1, false},
+                             Case{5, f / 2, true}, Case{31, 0, false}}) {
+            w.put(kMvMagnitude[c.magnitude].code, kMvMagnitude[c.magnitude].len);
+            if (c.magnitude == 0) {
+                expect.push_back(0);
+                continue;
+            }
+            w.put(c.negative ? 1 : 0, 1);
+            if (fcode > 1)
+                w.put(static_cast<uint32_t>(c.residual), fcode - 1);
+            const int d = (c.magnitude - 1) * f + c.residual + 1;
+            expect.push_back(c.negative ? -d : d);
+        }
+        const size_t bits = w.out.size() * 8 - size_t(w.used == 8 ? 0 : 8 - w.used);
+        w.put(0x3ff, 10); // whatever follows stays unread
+        BitReader br;
+        br.reset(w.out.data(), w.out.size());
+        for (size_t i = 0; i < expect.size(); ++i) {
+            int diff = 12345;
+            ASSERT_TRUE(read_vector_difference(br, vlc_tables(), fcode, diff));
+            EXPECT_EQ(diff, expect[i]) << "fcode " << fcode << " case " << i;
+        }
+        EXPECT_EQ(br.bit_position(), bits) << "fcode " << fcode;
+    }
 }
 
 TEST(Coefficients, DcDifferential) {

@@ -276,5 +276,42 @@ TEST_F(DecoderApi, DeblockingFiltersTheFirstIPictureWithStrengthFive) {
     EXPECT_EQ(a, b);
 }
 
+// The P picture of `frame` (a P picture of the 25 Hz clip, five time bits)
+// with every macroblock skipped: its header bits up to the forward f_code,
+// then one not_coded bit per macroblock.
+Bytes all_skipped(const Bytes& frame, int macroblocks) {
+    const Bytes vop = from_vop(frame);
+    constexpr int kHeaderBits = 32 + 2 + 1 + 1 + 5 + 1 + 1 + 1 + 3 + 5 + 3;
+    BitWriter w;
+    for (int i = 0; i < kHeaderBits; ++i)
+        w.put((vop[size_t(i / 8)] >> (7 - i % 8)) & 1, 1);
+    for (int i = 0; i < macroblocks; ++i)
+        w.put(1, 1);
+    w.stuff();
+    return w.out;
+}
+
+// A picture whose macroblocks are all skipped repeats the one before exactly,
+// also when that one was deblocked (its skipped macroblocks filtered too) or
+// when a broken picture was refused in between.
+TEST_F(DecoderApi, SkippedPicturesRepeatFilteredPicturesAndSurviveBrokenOnes) {
+    DecoderPtr d = make_decoder();
+    const size_t size = size_t(176) * 144 * 3 / 2;
+    std::vector<Bytes> out(4, Bytes(size));
+    ASSERT_EQ(decode(d.get(), out[0], small_.frames[0]), 0);
+    d->deblocking = 1; // filters the parts picture 1 skips as well
+    ASSERT_EQ(decode(d.get(), out[1], small_.frames[1]), 0);
+    d->deblocking = 0;
+    const Bytes skipped = all_skipped(small_.frames[2], 99);
+    ASSERT_EQ(decode(d.get(), out[2], skipped), 0);
+    EXPECT_EQ(out[2], out[1]);
+    Bytes broken = small_.frames[3];
+    std::fill(broken.end() - 8, broken.end(), uint8_t{0});
+    Bytes scratch(size);
+    EXPECT_EQ(decode(d.get(), scratch, broken), 1);
+    ASSERT_EQ(decode(d.get(), out[3], skipped), 0);
+    EXPECT_EQ(out[3], out[1]);
+}
+
 } // namespace
 } // namespace kestrova::mpeg4::testing

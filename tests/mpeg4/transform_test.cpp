@@ -193,6 +193,15 @@ TEST(Dequant, SparseIntraFormMatchesFullBlock) {
                                dc_scaler(qp, false));
             for (int i = 0; i < 64; ++i)
                 ASSERT_EQ(full[i], sparse[i]) << "qp " << qp << " level " << level << " at " << i;
+            // Only DC, first row and first column.
+            int32_t edges[64] = {}, whole[64] = {};
+            for (int i : {0, 3, 7, 8, 48, 56}) // zero elsewhere on the edges
+                edges[i] = whole[i] = (i % 3 == 0 ? level : -level / 2);
+            dequant_intra(whole, qp, dc_scaler(qp, true), 0, nullptr);
+            dequant_intra_edges_h263(edges, qp, dc_scaler(qp, true));
+            for (int i = 0; i < 64; ++i)
+                ASSERT_EQ(whole[i], edges[i])
+                    << "edges, qp " << qp << " level " << level << " at " << i;
             // The rule in wide arithmetic: |F| = qp (2 |QF| + 1) - (1 for an even qp).
             const int64_t wide = int64_t{qp} * (2 * int64_t{std::abs(level)} + 1) - (qp % 2 == 0);
             const int64_t expected = std::clamp<int64_t>(level < 0 ? -wide : wide, -2048, 2047);

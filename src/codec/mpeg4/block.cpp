@@ -12,16 +12,23 @@ namespace {
 
 // 64 bits at bit position pos, zero-padded past the end; at least the top
 // 57 are stream bits (the rest are the low bits of the last byte's shift).
+// The last bytes of the input, kept out of line so the decoding loops stay
+// small enough for their values to live in registers.
+[[gnu::noinline]] uint64_t tail_window64(const uint8_t* data, size_t size, size_t byte) {
+    uint64_t w = 0;
+    for (size_t i = 0; i < 8; ++i)
+        w = (w << 8) | (byte + i < size ? data[byte + i] : 0u);
+    return w;
+}
+
 inline uint64_t window64_at(const uint8_t* data, size_t size, size_t pos) {
     const size_t byte = pos >> 3;
     uint64_t w;
-    if (byte + 8 <= size) {
+    if (byte + 8 <= size) [[likely]] {
         std::memcpy(&w, data + byte, 8);
         w = __builtin_bswap64(w);
     } else {
-        w = 0;
-        for (size_t i = 0; i < 8; ++i)
-            w = (w << 8) | (byte + i < size ? data[byte + i] : 0u);
+        w = tail_window64(data, size, byte);
     }
     return w << (pos & 7);
 }
@@ -30,40 +37,38 @@ inline uint64_t window64_at(const uint8_t* data, size_t size, size_t pos) {
 // kCoefBits + 1 bits, and 57 of the loaded bits are stream bits.
 constexpr int kRefillAfter = 57 - (kCoefBits + 1);
 
-// One escaped coefficient (the escape code already consumed). False on an
-// invalid code.
-bool read_escape(BitReader& br, const VlcTables& t, int ti, int& last, int& run, int& level) {
-    const VlcTable& table = t.tcoef[ti];
-    if (br.get_bit() == 0) {
+// One escaped coefficient from the bits at the top of w, which follow the
+// escape code: the number of bits it takes (-1 for an invalid code) and the
+// coefficient. The longest form (mode 3) takes 23 bits, well within the
+// window's 57. Returned by value: locals whose address is taken would live
+// in memory in the decoding loops.
+struct Escaped {
+    int bits, last, run, level;
+};
+
+[[gnu::noinline]] Escaped read_escape(uint64_t w, const VlcTables& t, int ti) {
+    const CoefTable& lut = t.coef[ti];
+    if ((w >> 63) == 0) {
         // Mode 1: level offset by the largest level of (last, run).
-        const int sym = table.decode(br);
-        if (sym < 0 || sym == kTcoefEscape)
-            return false;
-        const auto& c = t.tcoef_info[ti][sym];
-        last = c.last;
-        run = c.run;
-        const int mag = c.level + t.lmax[ti][c.last][c.run];
-        level = br.get_bit() ? -mag : mag;
-    } else if (br.get_bit() == 0) {
-        // Mode 2: run offset past the largest run of (last, level).
-        const int sym = table.decode(br);
-        if (sym < 0 || sym == kTcoefEscape)
-            return false;
-        const auto& c = t.tcoef_info[ti][sym];
-        last = c.last;
-        run = c.run + t.rmax[ti][c.last][c.level] + 1;
-        level = br.get_bit() ? -c.level : c.level;
-    } else {
-        // Mode 3: fixed-length last, run and 12-bit signed level.
-        last = static_cast<int>(br.get(1));
-        run = static_cast<int>(br.get(6));
-        br.skip(1); // marker
-        level = static_cast<int>(br.get(12));
-        br.skip(1); // marker
-        if (level >= 2048)
-            level -= 4096;
+        const CoefEntry e = lut.lookup(static_cast<uint32_t>((w << 1) >> 32));
+        if (e.kind != CoefEntry::Regular)
+            return {-1, 0, 0, 0};
+        const int mag = e.level + t.lmax[ti][e.last][e.run];
+        return {1 + e.bits, e.last, e.run, ((w << (1 + e.len)) >> 63) ? -mag : mag};
     }
-    return true;
+    if (((w << 1) >> 63) == 0) {
+        // Mode 2: run offset past the largest run of (last, level).
+        const CoefEntry e = lut.lookup(static_cast<uint32_t>((w << 2) >> 32));
+        if (e.kind != CoefEntry::Regular)
+            return {-1, 0, 0, 0};
+        const int run = e.run + t.rmax[ti][e.last][e.level] + 1;
+        return {2 + e.bits, e.last, run, ((w << (2 + e.len)) >> 63) ? -e.level : e.level};
+    }
+    // Mode 3: fixed-length last, run, marker, 12-bit signed level, marker.
+    int level = static_cast<int>((w >> 42) & 4095);
+    if (level >= 2048)
+        level -= 4096;
+    return {23, static_cast<int>((w >> 61) & 1), static_cast<int>((w >> 55) & 63), level};
 }
 
 // Decodes (last, run, level) symbols from scan position `start` and hands
@@ -92,14 +97,21 @@ inline bool decode_run(BitReader& br, const VlcTables& t, bool intra, const uint
             last = e.last;
             run = e.run;
             level = ((w << e.len) >> 31) ? -e.level : e.level;
-            bitpos += e.len + 1u;
-            used += e.len + 1;
+            bitpos += e.bits;
+            used += e.bits;
         } else if (e.kind == CoefEntry::Escape) {
-            br.set_bit_position(bitpos + e.len);
-            if (!read_escape(br, t, ti, last, run, level))
+            bitpos += e.len;
+            cache = window64_at(data, size, bitpos);
+            const Escaped x = read_escape(cache, t, ti);
+            if (x.bits < 0) {
+                br.set_bit_position(bitpos);
                 return false;
-            bitpos = br.bit_position();
-            used = kRefillAfter + 1; // reload at the new position
+            }
+            last = x.last;
+            run = x.run;
+            level = x.level;
+            bitpos += static_cast<unsigned>(x.bits);
+            used = x.bits;
         } else {
             br.set_bit_position(bitpos);
             return false;
@@ -157,61 +169,100 @@ bool decode_intra_coefficients(BitReader& br, const VlcTables& t, const uint8_t*
     return ok;
 }
 
-bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block) {
-    // |F| = 2 qp |L| + qp, less one for an even qp. Regular symbols have
-    // |L| <= 27, so with qp <= 31 they never reach the saturation limit.
+namespace {
+
+// Decodes one block's (last, run, level) symbols from scan position `start`,
+// inverse quantising each level by the H.263 method with quantiser qp as it
+// is read: |F| = 2 qp |L| + qp, less one for an even qp, saturated. With
+// Intra, each quantised level is also stored at its raster index in `raw`
+// (intra prediction works on the quantised first row and column). Regular
+// symbols have |L| <= 27, so with qp <= 31 they never reach the saturation
+// limit.
+template <bool Intra>
+inline bool decode_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t* scan, int start,
+                        int32_t* block, int32_t* raw) {
     const int32_t mul = 2 * qp;
     const int32_t add = (qp & 1) ? qp : qp - 1;
-    const CoefTable& lut = t.coef[0];
-    const uint8_t* data = br.data();
-    const size_t size = br.size();
-    size_t bitpos = br.bit_position();
-    uint64_t cache = window64_at(data, size, bitpos);
-    int used = 0;
-    int pos = 0;
+    const CoefTable& lut = t.coef[Intra ? 1 : 0];
+    // The window holds the stream from bit `base`; `used` of its bits are
+    // taken. Few values live in the loop, so they all stay in registers.
+    size_t base = br.bit_position();
+    uint64_t cache = window64_at(br.data(), br.size(), base);
+    unsigned used = 0;
+    int pos = start;
+    bool ok = false;
     for (;;) {
-        if (used > kRefillAfter) {
-            cache = window64_at(data, size, bitpos);
+        if (used > unsigned{kRefillAfter}) [[unlikely]] {
+            base += used;
+            cache = window64_at(br.data(), br.size(), base);
             used = 0;
         }
-        const auto w = static_cast<uint32_t>((cache << used) >> 32);
-        const CoefEntry e = lut.lookup(w);
-        int last;
+        const uint64_t bits = cache << used;
+        const CoefEntry e = lut.lookup(static_cast<uint32_t>(bits >> 32));
+        int last, level;
+        int32_t value;
         if (e.kind == CoefEntry::Regular) [[likely]] {
             last = e.last;
             pos += e.run;
-            bitpos += e.len + 1u;
-            used += e.len + 1;
-            const int32_t negative = -static_cast<int32_t>((w << e.len) >> 31);
-            const int32_t mag = e.level * mul + add;
+            used += e.bits;
+            const int32_t negative = -static_cast<int32_t>((bits << e.len) >> 63);
             if (pos > 63)
                 break;
-            block[kZigzagColumns[pos]] = (mag ^ negative) - negative;
+            const int32_t mag = e.level * mul + add;
+            value = (mag ^ negative) - negative;
+            level = (e.level ^ negative) - negative;
         } else if (e.kind == CoefEntry::Escape) {
-            br.set_bit_position(bitpos + e.len);
-            int run, level;
-            if (!read_escape(br, t, 0, last, run, level))
-                return false;
-            bitpos = br.bit_position();
-            used = kRefillAfter + 1; // reload at the new position
-            pos += run;
+            base += used + e.len;
+            cache = window64_at(br.data(), br.size(), base);
+            const Escaped x = read_escape(cache, t, Intra ? 1 : 0);
+            used = 0;
+            if (x.bits < 0)
+                break;
+            used = static_cast<unsigned>(x.bits);
+            last = x.last;
+            level = x.level;
+            pos += x.run;
             if (pos > 63)
                 break;
             // |level| <= 2048 and qp <= 31 keep this within 32 bits.
             const int32_t mag = (level < 0 ? -level : level) * mul + add;
-            block[kZigzagColumns[pos]] =
-                level == 0 ? 0 : std::clamp(level < 0 ? -mag : mag, -2048, 2047);
+            value = level == 0 ? 0 : std::clamp(level < 0 ? -mag : mag, -2048, 2047);
         } else {
             break;
         }
+        const int index = scan[pos];
+        block[index] = value;
+        if constexpr (Intra)
+            raw[index] = level;
         ++pos;
         if (last) {
-            br.set_bit_position(bitpos);
-            return true;
+            ok = true;
+            break;
         }
     }
-    br.set_bit_position(bitpos);
-    return false;
+    br.set_bit_position(base + used);
+    return ok;
+}
+
+} // namespace
+
+bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block) {
+    return decode_h263<false>(br, t, qp, kZigzagColumns.data(), 0, block, nullptr);
+}
+
+bool decode_intra_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t* scan,
+                       int32_t* qf) {
+    // Every quantised level lands in raw; only the first row and column are
+    // read back, so only they need to start at zero.
+    int32_t raw[64];
+    for (int i = 1; i < 8; ++i)
+        raw[i] = raw[8 * i] = 0;
+    const bool ok = decode_h263<true>(br, t, qp, scan, 1, qf, raw);
+    for (int i = 1; i < 8; ++i) {
+        qf[i] = raw[i];
+        qf[8 * i] = raw[8 * i];
+    }
+    return ok;
 }
 
 int read_dc_differential(BitReader& br, int size) {

@@ -29,6 +29,12 @@ bool decode_intra_coefficients(BitReader& br, const VlcTables& t, const uint8_t*
 // column c) for Dsp::idct_add_columns. `block` must be zeroed by the caller.
 bool decode_inter_h263(BitReader& br, const VlcTables& t, int qp, int32_t* block);
 
+// Intra AC coefficients from scan position 1 into qf (raster order, zeroed
+// by the caller), inverse quantised by the H.263 method as they are read,
+// except on the first row and column (positions 1..7 and 8, 16, ..., 56),
+// which keep their quantised levels for intra prediction.
+bool decode_intra_h263(BitReader& br, const VlcTables& t, int qp, const uint8_t* scan, int32_t* qf);
+
 // Reads an intra DC differential of the given size (0..12).
 int read_dc_differential(BitReader& br, int size);
 

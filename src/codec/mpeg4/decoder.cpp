@@ -20,6 +20,14 @@ void derive_layout(DecoderState& s) {
     s.layout.mb_rows = (s.height + 15) / 16;
     s.layout.luma_stride = s.width + 2 * kLumaBorder;
     s.layout.chroma_stride = s.width / 2 + 2 * kChromaBorder;
+    // Macroblocks now map to other samples.
+    set_fresh_version(s, 0);
+    set_fresh_version(s, 1);
+}
+
+void set_fresh_version(DecoderState& s, int store) {
+    if (s.mb_version[store])
+        std::fill_n(s.mb_version[store].get(), kMaxMacroblocks, ++s.last_version);
 }
 
 namespace {
@@ -112,10 +120,13 @@ bool decode_picture(DecoderState& s, uint8_t* dst) {
         // picture that fails later may then have written part of dst.
         s.rows_finished_early = !s.deblocking;
         s.row_output = s.rows_finished_early && !s.doubling ? dst : nullptr;
+        s.picture_version = ++s.last_version;
         const bool ok =
             s.vop.type == PictureType::I ? decode_intra_picture(s) : decode_inter_picture(s);
-        if (!ok || s.br.overrun())
+        if (!ok || s.br.overrun()) {
+            set_fresh_version(s, s.current); // partly written
             return false;
+        }
         consume_stuffing(s.br);
         const int w = s.width, h = s.height;
         const ptrdiff_t ls = s.layout.luma_stride, cs = s.layout.chroma_stride;
@@ -126,7 +137,8 @@ bool decode_picture(DecoderState& s, uint8_t* dst) {
         } else {
             const int qp =
                 next_filter_strength(s.filter_strength, s.vop.type == PictureType::I, s.vop.quant);
-            deblock_luma(s.cur_y(), ls, w, h, qp);
+            s.dsp->deblock_luma(s.cur_y(), ls, w, h, qp);
+            set_fresh_version(s, s.current); // skipped macroblocks filtered too
             extend_border(s.cur_y(), w, h, ls, kLumaBorder);
             extend_border(s.cur_cb(), w / 2, h / 2, cs, kChromaBorder);
             extend_border(s.cur_cr(), w / 2, h / 2, cs, kChromaBorder);
@@ -165,7 +177,9 @@ intptr_t decoder_create(void) {
     s->mbs = alloc_zeroed<MacroblockRecord>(kMaxMacroblocks);
     s->mvs = alloc_zeroed<MacroblockVectors>(kMaxMacroblocks);
     s->mb_info = alloc_zeroed<MacroblockInfo>(kMaxMacroblocks);
-    if (!s->mbs || !s->mvs || !s->mb_info)
+    for (auto& v : s->mb_version)
+        v = alloc_zeroed<uint64_t>(kMaxMacroblocks);
+    if (!s->mbs || !s->mvs || !s->mb_info || !s->mb_version[0] || !s->mb_version[1])
         return 0;
     s->width = kMaxWidth;
     s->height = kMaxHeight;

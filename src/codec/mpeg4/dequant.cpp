@@ -70,6 +70,33 @@ void dequant_intra_h263(int32_t* block, uint64_t nonzero, int qp, int dc_scale) 
     }
 }
 
+void dequant_intra_edges_h263(int32_t* block, int qp, int dc_scale) {
+    block[0] = saturate(int64_t{block[0]} * dc_scale);
+    // Straight-line, branch-free 32-bit arithmetic the compiler vectorises:
+    // these values are mostly zero, in no predictable pattern. Clamping |v|
+    // at 2049 first keeps qp (2 |v| + 1) within 32 bits and changes no result.
+    const int32_t even = (qp & 1) ? 0 : 1;
+    int32_t row[7], col[7];
+    for (int i = 0; i < 7; ++i) {
+        row[i] = block[i + 1];
+        col[i] = block[8 * (i + 1)];
+    }
+    auto level = [qp, even](int32_t v) {
+        const int32_t a = std::min(v < 0 ? -v : v, 2049);
+        const int32_t mag = qp * (2 * a + 1) - even;
+        const int32_t r = v < 0 ? -std::min(mag, 2048) : std::min(mag, 2047);
+        return v == 0 ? 0 : r;
+    };
+    for (int i = 0; i < 7; ++i) {
+        row[i] = level(row[i]);
+        col[i] = level(col[i]);
+    }
+    for (int i = 0; i < 7; ++i) {
+        block[i + 1] = row[i];
+        block[8 * (i + 1)] = col[i];
+    }
+}
+
 void dequant_inter_sparse(int32_t* block, const uint8_t* positions, int count, int qp,
                           int quant_type, const uint8_t* matrix) {
     if (quant_type == 0) {

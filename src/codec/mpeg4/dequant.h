@@ -16,6 +16,9 @@ void dequant_intra(int32_t* block, int qp, int dc_scale, int quant_type, const u
 // The same for the H.263 method when only the positions whose bits are set
 // in `nonzero` (bit i: raster index i) can hold a non-zero AC value.
 void dequant_intra_h263(int32_t* block, uint64_t nonzero, int qp, int dc_scale);
+// The same for a block whose AC values off the first row and column are
+// dequantised already: DC, positions 1..7 and 8, 16, ..., 56.
+void dequant_intra_edges_h263(int32_t* block, int qp, int dc_scale);
 // Inter block: every coefficient by the method of quant_type.
 void dequant_inter(int32_t* block, int qp, int quant_type, const uint8_t* matrix);
 // The same when only the listed raster positions can be non-zero.

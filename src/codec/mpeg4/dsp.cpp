@@ -1,5 +1,7 @@
 #include "codec/mpeg4/dsp.h"
 
+#include "codec/mpeg4/deblock.h"
+#include "codec/mpeg4/deblock_simd.h"
 #include "codec/mpeg4/doubling.h"
 #include "codec/mpeg4/idct.h"
 #include "codec/mpeg4/idct_simd.h"
@@ -23,6 +25,10 @@ Dsp detect() {
         d.idct_put = k.put;
         d.idct_add = k.add;
         d.idct_add_columns = k.add_columns;
+        if (DeblockFn f = deblock_luma_avx2_kernel())
+            d.deblock_luma = f;
+        if (McBlockFn mc = mc_block_avx2())
+            d.mc_block = mc;
         d.name = "avx2";
     }
 #endif
@@ -38,6 +44,7 @@ const Dsp& dsp_reference() {
                                idct_add_columns_ref,
                                mc_block_ref,
                                static_cast<DoubleFn>(double_plane_ref),
+                               static_cast<DeblockFn>(deblock_luma),
                                "reference"};
     return table;
 }

@@ -29,6 +29,9 @@ struct Dsp {
     // (stride 2 x width).
     void (*double_plane)(const uint8_t* src, ptrdiff_t src_stride, int width, int height,
                          uint8_t* dst);
+    // Filters the luma plane across its 8x8 block edges in place with
+    // strength qp (horizontal edges first, then vertical ones).
+    void (*deblock_luma)(uint8_t* plane, ptrdiff_t stride, int width, int height, int qp);
     // Which kernels these are, e.g. "reference" or "avx2".
     const char* name;
 };

@@ -30,10 +30,6 @@ constexpr Neighbour kNeighbours[6][3] = {
 
 constexpr int kUnavailableDc = 1024;
 
-// Raster positions 1..7 and 8, 16, ..., 56 as bit masks.
-constexpr uint64_t kFirstRow = 0xfe;
-constexpr uint64_t kFirstColumn = 0x0101010101010100;
-
 inline int32_t clamp_coeff(int32_t v) {
     return std::clamp(v, -2048, 2047);
 }
@@ -97,12 +93,16 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
     if (size < 0)
         return false;
     qf[0] = read_dc_differential(s.br, size);
-    uint64_t nonzero = 0; // raster positions that may be non-zero besides the DC
+    // Raster positions written besides the DC (MPEG method).
+    uint64_t nonzero = 0;
+    const bool h263 = s.stream.quant_type == 0;
     if (coded) {
         const uint8_t* scan = kZigzagScan;
         if (ac_pred)
             scan = pred.direction == 2 ? kAltHorizontalScan : kAltVerticalScan;
-        if (!decode_intra_coefficients(s.br, t, scan, qf, &nonzero))
+        const bool ok = h263 ? decode_intra_h263(s.br, t, qp, scan, qf)
+                             : decode_intra_coefficients(s.br, t, scan, qf, &nonzero);
+        if (!ok)
             return false;
     }
     apply_intra_prediction(qf, pred, ac_pred, qp, scale);
@@ -122,19 +122,16 @@ bool decode_intra_block(DecoderState& s, const VlcTables& t, int col, int row, i
         dst = (b == 4 ? s.cur_cb() : s.cur_cr()) + ptrdiff_t{8 * row} * stride + 8 * col;
     }
     const bool ac_predicted = ac_pred && pred.source;
-    if (s.stream.quant_type == 0 && nonzero == 0 && !ac_predicted) {
+    if (h263 && !coded && !ac_predicted) {
         // Only the DC term: most intra blocks of flat pictures.
         rec.dc = static_cast<int32_t>(std::clamp<int64_t>(int64_t{qf[0]} * scale, -2048, 2047));
         qf[0] = 0;
         idct_put_dc(rec.dc, dst, stride);
         return true;
     }
-    if (s.stream.quant_type == 0) {
-        // Only coded positions and, with AC prediction, the predicted first
-        // row or column can be non-zero.
-        if (ac_predicted)
-            nonzero |= pred.direction == 1 ? kFirstColumn : kFirstRow;
-        dequant_intra_h263(qf, nonzero, qp, scale);
+    if (h263) {
+        // Decoding dequantised the rest; the first row and column are left.
+        dequant_intra_edges_h263(qf, qp, scale);
     } else {
         dequant_intra(qf, qp, scale, s.stream.quant_type, s.stream.intra_matrix);
     }

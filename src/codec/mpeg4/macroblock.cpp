@@ -106,6 +106,7 @@ bool decode_intra_picture(DecoderState& s) {
         if (mcbpc >= 4)
             qp = apply_dquant(qp, static_cast<int>(s.br.get(2)));
         s.mvs[index] = kZeroVectors;
+        s.mb_version[s.current][index] = s.picture_version;
         if (!decode_intra_macroblock(s, t, col, row, (cbpy << 2) | (mcbpc & 3), ac_pred, qp))
             return false;
         if (s.br.overrun())
@@ -136,9 +137,15 @@ bool decode_inter_macroblock(DecoderState& s, const VlcTables& t, int index, int
         rec.intra = false;
         rec.qp = qp;
         s.mvs[index] = kZeroVectors;
-        copy_macroblock(s, col, row);
+        uint64_t& mine = s.mb_version[s.current][index];
+        const uint64_t reference = s.mb_version[s.current ^ 1][index];
+        if (mine != reference) {
+            copy_macroblock(s, col, row);
+            mine = reference;
+        }
         return true;
     }
+    s.mb_version[s.current][index] = s.picture_version;
     const auto type = static_cast<MbType>(mcbpc / 4);
     const bool intra = type == MbType::Intra || type == MbType::IntraQ;
     const bool ac_pred = intra && s.br.get_bit() != 0;

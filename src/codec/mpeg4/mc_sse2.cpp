@@ -31,16 +31,27 @@ inline __m128i average2(__m128i a, __m128i b, __m128i round_down) {
     return _mm_sub_epi8(up, _mm_and_si128(_mm_xor_si128(a, b), round_down));
 }
 
-// (a + b + c + d + 2 - r) >> 2 in 16-bit lanes.
-inline __m128i average4(__m128i a, __m128i b, __m128i c, __m128i d, __m128i bias) {
+// Horizontal pair sums a[x] + a[x + 1] of one line in 16-bit lanes (low and
+// high eight samples). Each line's sums serve two output lines.
+struct PairSums {
+    __m128i lo, hi;
+};
+
+template <int Size> inline PairSums pair_sums(const uint8_t* p) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i lo = _mm_add_epi16(
-        _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)),
-        _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(d, zero)), bias));
-    const __m128i hi = _mm_add_epi16(
-        _mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)),
-        _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(d, zero)), bias));
-    return _mm_packus_epi16(_mm_srli_epi16(lo, 2), _mm_srli_epi16(hi, 2));
+    const __m128i a = load<Size>(p), b = load<Size>(p + 1);
+    PairSums s;
+    s.lo = _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
+    s.hi =
+        Size == 16 ? _mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)) : zero;
+    return s;
+}
+
+// (a + b + c + d + 2 - r) >> 2 from the pair sums of two lines.
+inline __m128i average4(const PairSums& top, const PairSums& bottom, __m128i bias) {
+    const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(top.lo, bottom.lo), bias), 2);
+    const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(top.hi, bottom.hi), bias), 2);
+    return _mm_packus_epi16(lo, hi);
 }
 
 template <int Size>
@@ -63,13 +74,12 @@ void predict(uint8_t* dst, ptrdiff_t ds, const uint8_t* src, ptrdiff_t ss, int h
         }
     } else {
         const __m128i bias = _mm_set1_epi16(static_cast<short>(2 - rounding));
-        __m128i a = load<Size>(src), b = load<Size>(src + 1);
+        PairSums top = pair_sums<Size>(src);
         for (int y = 0; y < Size; ++y, dst += ds) {
             src += ss;
-            const __m128i c = load<Size>(src), d = load<Size>(src + 1);
-            store<Size>(dst, average4(a, b, c, d, bias));
-            a = c;
-            b = d;
+            const PairSums bottom = pair_sums<Size>(src);
+            store<Size>(dst, average4(top, bottom, bias));
+            top = bottom;
         }
     }
 }

@@ -58,20 +58,28 @@ int wrap_vector(int pred, int diff, int f) {
 }
 
 bool read_vector_difference(BitReader& br, const VlcTables& t, int fcode, int& diff) {
-    const int mag = t.mv.decode(br);
+    // Code (at most 13 bits), sign and fcode - 1 <= 6 residual bits all lie
+    // in one 32-bit window.
+    const uint32_t w = br.peek32();
+    const VlcTable::Entry e = t.mv.entry(w >> (32 - t.mv.max_len()));
+    const int mag = e.symbol;
     if (mag < 0)
         return false;
     if (mag == 0) {
+        br.skip(e.len);
         diff = 0;
         return true;
     }
-    const bool negative = br.get_bit() != 0;
+    const bool negative = ((w << e.len) >> 31) != 0;
     int d = mag;
+    int bits = e.len + 1;
     if (fcode > 1) {
         const int f = 1 << (fcode - 1);
-        const int r = static_cast<int>(br.get(fcode - 1));
+        const int r = static_cast<int>((w << bits) >> (32 - (fcode - 1)));
+        bits += fcode - 1;
         d = (mag - 1) * f + r + 1;
     }
+    br.skip(bits);
     diff = negative ? -d : d;
     return true;
 }

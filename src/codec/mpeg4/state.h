@@ -92,6 +92,13 @@ struct DecoderState : DECODER {
     ZeroedArray<MacroblockRecord> mbs;
     ZeroedArray<MacroblockInfo> mb_info;
     ZeroedArray<MacroblockVectors> mvs;
+    // Version of each macroblock's samples in each store; equal versions
+    // mean equal samples. A skipped macroblock whose store already holds the
+    // reference's samples (it was skipped in the previous picture too) then
+    // needs no copy. Every decoded macroblock gets the picture's own version.
+    ZeroedArray<uint64_t> mb_version[2];
+    uint64_t last_version = 0;
+    uint64_t picture_version = 0;
 
     Layout layout;
     StreamParams stream;
@@ -134,6 +141,10 @@ private:
 
 // Recomputes the layout values from width and height.
 void derive_layout(DecoderState& s);
+
+// Gives every macroblock of the store a version no other store holds (its
+// samples are unknown or changed throughout).
+void set_fresh_version(DecoderState& s, int store);
 
 // Called after the last macroblock of each row (see rows_finished_early).
 void finish_macroblock_row(DecoderState& s, int row);

@@ -6,25 +6,8 @@ int resync_marker_zeros(const VopParams& vop) {
     return vop.type == PictureType::I ? 16 : 15 + vop.fcode;
 }
 
-namespace {
-
-// Stuffing before a marker: a zero bit and then ones up to the byte boundary
-// (a whole byte 0x7F when already aligned).
-int stuffing_bits(const BitReader& br) {
-    const int n = br.bits_left_in_byte();
-    return n == 0 ? 8 : n;
-}
-
-} // namespace
-
-bool at_resync_marker(const BitReader& br, int zeros) {
-    const int n = stuffing_bits(br);
-    if (n + zeros + 1 <= 32) {
-        // Stuffing, zeros and the final one bit all lie in the next 32 bits
-        // (zero-padded past the end, where the one bit cannot appear).
-        const uint32_t w = br.peek32();
-        return (w >> (32 - n)) == (1u << (n - 1)) - 1 && ((w << n) >> (31 - zeros)) == 1;
-    }
+bool at_long_resync_marker(const BitReader& br, int zeros) {
+    const int n = br.bits_left_in_byte() == 0 ? 8 : br.bits_left_in_byte();
     if (br.peek(n) != (1u << (n - 1)) - 1)
         return false;
     BitReader probe = br;
@@ -41,7 +24,7 @@ int macroblock_number_bits(int macroblocks) {
 
 bool read_packet_header(DecoderState& s, int& mb_index, int& qp) {
     BitReader& br = s.br;
-    br.skip(stuffing_bits(br));
+    br.skip(br.bits_left_in_byte() == 0 ? 8 : br.bits_left_in_byte()); // stuffing
     br.skip(resync_marker_zeros(s.vop) + 1);
     mb_index =
         static_cast<int>(br.get(macroblock_number_bits(s.layout.mb_cols * s.layout.mb_rows)));

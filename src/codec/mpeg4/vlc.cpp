@@ -75,24 +75,25 @@ VlcTables make_tables() {
                 c.kind = CoefEntry::Escape;
             } else if (e.symbol >= 0) {
                 const auto& info = t.tcoef_info[intra][e.symbol];
-                c = {static_cast<int16_t>(info.level), info.run, info.last, e.len,
-                     CoefEntry::Regular};
+                c = {static_cast<int16_t>(info.level), info.run,          info.last, e.len,
+                     static_cast<uint8_t>(e.len + 1),  CoefEntry::Regular};
             }
             return c;
         };
         CoefTable& out = t.coef[intra];
         int used = 0;
-        for (uint32_t prefix = 0; ok && prefix < 256; ++prefix) {
-            const VlcTable::Entry e = table.entry(prefix << 4);
-            if (e.symbol >= 0 && e.len <= 8) {
-                out.first[prefix] = entry(prefix << 4);
+        constexpr int kLow = CoefTable::kSecondBits;
+        for (uint32_t prefix = 0; ok && prefix < (1u << kCoefFirstBits); ++prefix) {
+            const VlcTable::Entry e = table.entry(prefix << kLow);
+            if (e.symbol >= 0 && e.len <= kCoefFirstBits) {
+                out.first[prefix] = entry(prefix << kLow);
                 continue;
             }
             out.first[prefix].kind = CoefEntry::Second;
             out.first[prefix].level = static_cast<int16_t>(used);
-            for (uint32_t low = 0; low < 16; ++low)
-                out.second[used + low] = entry((prefix << 4) | low);
-            used += 16;
+            for (uint32_t low = 0; low < (1u << kLow); ++low)
+                out.second[used + low] = entry((prefix << kLow) | low);
+            used += 1 << kLow;
         }
     }
     t.valid = ok;

@@ -41,28 +41,35 @@ private:
 };
 
 // Coefficient codes (at most kCoefBits = 12 bits) in two small look-ups, so
-// they stay in the first-level cache: the next 8 bits give a short code's
-// whole symbol, or a 16-entry second table for the 4 bits after them.
+// they stay in the first-level cache: the next kCoefFirstBits bits give the
+// whole symbol of all but the longest codes, or a second table for the bits
+// after them.
 inline constexpr int kCoefBits = 12;
-struct CoefEntry {
+inline constexpr int kCoefFirstBits = 10;
+// Eight bytes, so a look-up is one scaled load: the table walk is the
+// decoder's longest dependency chain.
+struct alignas(8) CoefEntry {
     enum Kind : uint8_t { Regular, Escape, Invalid, Second };
     int16_t level = 0; // magnitude (the sign bit follows the code); Second: table offset
     uint8_t run = 0;
     uint8_t last = 0;
-    uint8_t len = 0; // whole code length
+    uint8_t len = 0;  // whole code length
+    uint8_t bits = 0; // bits a regular symbol takes with its sign bit (len + 1)
     Kind kind = Invalid;
 };
+static_assert(sizeof(CoefEntry) == 8);
 
 struct CoefTable {
-    CoefEntry first[256];
-    CoefEntry second[256 * 16];
+    static constexpr int kSecondBits = kCoefBits - kCoefFirstBits;
+    CoefEntry first[1 << kCoefFirstBits];
+    CoefEntry second[1 << kCoefBits];
 
     // The entry for a code at the top of w (MSB first).
     CoefEntry lookup(uint32_t w) const {
-        const CoefEntry e = first[w >> 24];
+        const CoefEntry e = first[w >> (32 - kCoefFirstBits)];
         if (e.kind != CoefEntry::Second) [[likely]]
             return e;
-        return second[e.level + ((w >> 20) & 15)];
+        return second[e.level + ((w >> (32 - kCoefBits)) & ((1u << kSecondBits) - 1))];
     }
 };
 
