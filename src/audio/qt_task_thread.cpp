@@ -2,16 +2,9 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTimer>
+#include <QObject>
 
 namespace kestrova::audio {
-namespace {
-
-// How often the loop looks for work: short against the half period of the sound
-// buffer, long enough not to cost anything.
-constexpr int kPollMs = 2;
-
-} // namespace
 
 bool QtTaskThread::Start() {
     if (thread_.joinable()) {
@@ -30,17 +23,33 @@ bool QtTaskThread::Start() {
 
 void QtTaskThread::Loop() {
     QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(kPollMs);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
-        if (Drain()) {
-            loop.quit();
-        }
-    });
-    poll.start();
+    QObject receiver; // created here, so calls queued to it run on this thread
+    {
+        std::lock_guard lock(mutex_);
+        receiver_ = &receiver;
+        loop_ = &loop;
+    }
     if (!Drain()) {
         loop.exec();
     }
+    // Drains still queued to the receiver are discarded with it.
+    std::lock_guard lock(mutex_);
+    receiver_ = nullptr;
+    loop_ = nullptr;
+}
+
+void QtTaskThread::WakeLocked() {
+    if (receiver_ == nullptr) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        receiver_,
+        [this] {
+            if (Drain()) {
+                loop_->quit();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 bool QtTaskThread::Drain() {
@@ -65,6 +74,7 @@ void QtTaskThread::Run(const std::function<void()>& task) {
     std::unique_lock lock(mutex_);
     tasks_.push_back(&task);
     const std::uint64_t ticket = ++queued_;
+    WakeLocked();
     cv_.wait(lock, [&] { return done_ >= ticket; });
 }
 
@@ -75,6 +85,7 @@ void QtTaskThread::Stop() {
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
+        WakeLocked();
     }
     thread_.join();
 }
