@@ -81,8 +81,9 @@ TEST(MJpegSession, PlaysUntilStoppedAndLeavesNothingBehind) {
     ASSERT_TRUE(play.session.Start());
     // The display keeps up or frames are dropped at the queue limit; either way some arrive.
     const std::size_t total = MJpegStream(30).size();
-    ASSERT_TRUE(WaitFor(
-        [&] { return play.source->Served() == total && play.window.VideoQueue().Count() == 0; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return play.session.BytesReceived() == total && play.window.VideoQueue().Count() == 0;
+    }));
     EXPECT_GE(play.display.frames, 10);
     EXPECT_LE(play.display.frames, 30);
     EXPECT_EQ(play.display.starts, 1);
@@ -169,7 +170,9 @@ TEST(AsfSession, PlaysRecordsEveryByteAndStopsClean) {
     play.session.SetRecord(true, file.string());
     ASSERT_TRUE(play.session.Start());
     ASSERT_TRUE(WaitFor([&] {
-        return play.source->Served() == stream.size() && play.window.VideoQueue().Count() == 0;
+        // Every byte handed to the session (the reader reads ahead of it).
+        return play.session.BytesReceived() == stream.size() &&
+               play.window.VideoQueue().Count() == 0;
     }));
     EXPECT_GE(play.display.frames, 36);
     EXPECT_EQ(play.display.starts, 1);
