@@ -190,6 +190,32 @@ TEST(AsfSession, PlaysRecordsEveryByteAndStopsClean) {
     std::filesystem::remove(file);
 }
 
+// However the camera's bytes come in (all at once, in pieces that straddle packets and the
+// reader's ring end, or a few bytes at a time), the session takes the same packets in
+// order: every byte is recorded and no parse fails.
+TEST(AsfSession, PiecesOfAnySizeGiveTheSameStream) {
+    const Bytes stream = AsfStream(150); // more than the reader's ring: it wraps
+    for (const std::size_t piece : {SIZE_MAX, std::size_t{1000}, std::size_t{7}}) {
+        SCOPED_TRACE(piece);
+        Play<CAsfSession> play(stream);
+        play.source->endAtLast = false;
+        play.source->piece = piece;
+        const auto file = std::filesystem::temp_directory_path() /
+                          ("asf_pieces_" + std::to_string(::getpid()) + ".asf");
+        play.session.SetRecord(true, file.string());
+        ASSERT_TRUE(play.session.Start());
+        EXPECT_TRUE(WaitFor([&] { return play.session.BytesReceived() == stream.size(); }));
+        EXPECT_TRUE(play.session.StopThread(5000));
+        EXPECT_EQ(play.session.ExitCode(), 0);
+        EXPECT_TRUE(play.Ended().empty());
+        std::ifstream in(file, std::ios::binary);
+        const Bytes recorded((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+        EXPECT_EQ(recorded, stream);
+        std::filesystem::remove(file);
+    }
+}
+
 // The record name comes from the page: a link under that name is never
 // followed (the play ends with the file error and the link's target is left as
 // it was), while an old regular file is truncated and rewritten.
@@ -277,14 +303,22 @@ TEST(AsfSession, MotionProfileReportsThroughItsCallbacks) {
     play.ExpectCleanEnd();
 }
 
+// The session waits for the camera's next packet with the users' 60 s read time-out; the
+// stop request wakes that wait, so the stop is not held up by it.
 TEST(AsfSession, StopWithFramesQueuedReleasesThem) {
     Play<CAsfSession> play(AsfStream(20));
+    play.session.SetTimings([] {
+        auto t = FastTimings();
+        t.readTimeout = EngineTimings().readTimeout;
+        return t;
+    }());
     play.source->endAtLast = false;
     play.display.stalled = true;
     ASSERT_TRUE(play.session.Start());
     ASSERT_TRUE(WaitFor([&] { return play.window.VideoQueue().Count() == 20; }));
     EXPECT_EQ(play.window.AudioQueue().Count(), 3u);
     EXPECT_TRUE(play.session.StopThread(5000));
+    EXPECT_EQ(play.session.ExitCode(), 0);
     play.ExpectCleanEnd();
 }
 
