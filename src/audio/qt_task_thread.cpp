@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QObject>
+#include <QSocketNotifier>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace kestrova::audio {
 
@@ -13,43 +15,41 @@ bool QtTaskThread::Start() {
     if (QCoreApplication::instance() == nullptr) {
         return false;
     }
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+        return false;
+    }
     {
         std::lock_guard lock(mutex_);
         quit_ = false;
     }
-    thread_ = std::thread([this] { Loop(); });
+    try {
+        thread_ = std::thread([this] { Loop(); });
+    } catch (...) {
+        close(wakeFd_);
+        wakeFd_ = -1;
+        return false;
+    }
     return true;
 }
 
 void QtTaskThread::Loop() {
     QEventLoop loop;
-    QObject receiver; // created here, so calls queued to it run on this thread
-    {
-        std::lock_guard lock(mutex_);
-        receiver_ = &receiver;
-        loop_ = &loop;
-    }
+    QSocketNotifier notifier(wakeFd_, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &loop, [this, &loop] {
+        eventfd_t count = 0;
+        eventfd_read(wakeFd_, &count);
+        if (Drain()) {
+            loop.quit();
+        }
+    });
     if (!Drain()) {
         loop.exec();
     }
-    // Drains still queued to the receiver are discarded with it.
-    std::lock_guard lock(mutex_);
-    receiver_ = nullptr;
-    loop_ = nullptr;
 }
 
-void QtTaskThread::WakeLocked() {
-    if (receiver_ == nullptr) {
-        return;
-    }
-    QMetaObject::invokeMethod(
-        receiver_,
-        [this] {
-            if (Drain()) {
-                loop_->quit();
-            }
-        },
-        Qt::QueuedConnection);
+void QtTaskThread::Wake() {
+    eventfd_write(wakeFd_, 1);
 }
 
 bool QtTaskThread::Drain() {
@@ -74,7 +74,7 @@ void QtTaskThread::Run(const std::function<void()>& task) {
     std::unique_lock lock(mutex_);
     tasks_.push_back(&task);
     const std::uint64_t ticket = ++queued_;
-    WakeLocked();
+    Wake();
     cv_.wait(lock, [&] { return done_ >= ticket; });
 }
 
@@ -85,9 +85,11 @@ void QtTaskThread::Stop() {
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
-        WakeLocked();
     }
+    Wake();
     thread_.join();
+    close(wakeFd_);
+    wakeFd_ = -1;
 }
 
 } // namespace kestrova::audio
