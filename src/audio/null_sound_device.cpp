@@ -209,7 +209,9 @@ bool NullSoundDevice::Open(const AudioFormat& format) {
 void NullSoundDevice::Close() {
     if (clock_.joinable()) {
         {
+            // What played up to the close goes into the WAV file before the clock stops.
             std::lock_guard lock(shared_->clockMutex);
+            shared_->CatchUpLocked(Shared::Clock::now());
             shared_->clockStop = true;
         }
         shared_->clockCv.notify_all();
