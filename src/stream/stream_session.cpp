@@ -152,8 +152,12 @@ void CStreamSession::ReaderLoop(std::shared_ptr<ReaderState> st) {
             break;
         }
         st->count += static_cast<std::size_t>(n);
-        if (st->Ready())
+        if (st->Ready()) {
+            // Woken outside the lock, so the session does not block on it at once.
+            lock.unlock();
             signal.changed.notify_all();
+            lock.lock();
+        }
     }
     st->done = true;
     lock.unlock();
