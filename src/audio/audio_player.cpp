@@ -92,20 +92,24 @@ int CAudioPlayer::Play() {
         buffer_.Play(true);
         SleepMs(1);
     }
+    // Only the middle of each half asks for work (and a stop of the buffer ends a wait
+    // early); the other positions would wake the thread for nothing. A stop request
+    // interrupts the wait.
+    constexpr std::uint32_t kWanted = 1u << CDSStreamBuffer::kEventMidFirst |
+                                      1u << CDSStreamBuffer::kEventMidSecond |
+                                      1u << CDSStreamBuffer::kEventStopped;
     while (!IsStopRequested()) {
-        switch (buffer_.WaitEvent(waitLimit_)) {
+        switch (buffer_.WaitEvent(waitLimit_, kWanted)) {
         case CDSStreamBuffer::kEventMidFirst: // the cursor is in half 0: half 1 is free
             Refill(decoder.get(), 1);
             break;
         case CDSStreamBuffer::kEventMidSecond:
             Refill(decoder.get(), 0);
             break;
-        case -1: // no notification within the limit: just look at the stop request
-            continue;
-        default: // the other positions only wake the loop
+        default: // stopped, interrupted, or no notification within the limit: look at the
+                 // stop request
             break;
         }
-        SleepMs(1);
     }
     buffer_.Stop();
     return stream::kStopped;

@@ -59,6 +59,8 @@ public:
 
 protected:
     int Run() override;
+    // Wakes the thread's wait for a notification.
+    void OnStopRequested() override { buffer_.InterruptWait(); }
 
 private:
     struct Block {

@@ -56,8 +56,13 @@ public:
     bool SetVolume(long millibels);
     void Release();
 
-    // Waits for the next event; its number, or -1 when `timeout` passed first.
-    int WaitEvent(std::chrono::milliseconds timeout) { return events_.WaitAny(timeout); }
+    // Waits for the next event of `mask` (bit i: event i); its number, or -1 when
+    // `timeout` passed first or InterruptWait was called.
+    int WaitEvent(std::chrono::milliseconds timeout, std::uint32_t mask = NotifyEvents::kAll) {
+        return events_.WaitAny(timeout, mask);
+    }
+    // Ends the current (or next) WaitEvent with -1; any thread.
+    void InterruptWait() { events_.Interrupt(); }
     bool IsCreated() const;
     std::size_t Half() const { return half_; }
 

@@ -160,6 +160,25 @@ std::size_t LoopingRing::Pull(std::size_t bytes, std::uint8_t* out) {
     return moved;
 }
 
+std::size_t LoopingRing::BytesToNextEvent() const {
+    std::lock_guard lock(mutex_);
+    if (!playing_) {
+        return kNothingDue;
+    }
+    const std::size_t size = data_.size();
+    std::size_t next = looping_ ? kNothingDue : size - cursor_;
+    for (const Notification& n : notes_) {
+        if (n.offset == Notification::kOffsetStop) {
+            continue;
+        }
+        // As in Pull: offset 0 is reached at the wrap, and a position the cursor stands
+        // on is reached again only after a whole turn.
+        const std::size_t at = n.offset == 0 ? size : n.offset;
+        next = std::min(next, at > cursor_ ? at - cursor_ : at + size - cursor_);
+    }
+    return next;
+}
+
 void LoopingRing::Signal(const std::vector<int>& events) {
     if (!sink_) {
         return;

@@ -3,16 +3,36 @@
 #include "audio/looping_ring.h"
 #include "audio/wav_writer.h"
 
+#include <algorithm>
+
 namespace kestrova::audio {
 
 // State shared by the device and the buffers it made, so a buffer that outlives
 // its device (a caller's mistake) still detaches safely.
 struct NullSoundDevice::Shared {
+    using Clock = std::chrono::steady_clock;
+
     mutable std::mutex mutex;
     std::shared_ptr<LoopingRing> ring;
     WavWriter wav;
     std::uint64_t played = 0;
     std::vector<std::uint8_t> pull;
+
+    // The real clock. Its cursor time starts when a buffer starts playing; the bytes
+    // due are worked out from that origin so rounding never accumulates drift.
+    // Lock order: clockMutex, then mutex, then the ring's own.
+    std::mutex clockMutex;
+    std::condition_variable clockCv;
+    bool clockRunning = false;
+    bool clockStop = false;
+    bool kicked = false;
+    const LoopingRing* timed = nullptr;
+    Clock::time_point origin;
+    std::uint64_t advanced = 0;
+
+    // Signalled at every unlock and new buffer, for WaitForUnlocks.
+    std::mutex unlockMutex;
+    std::condition_variable unlocked;
 
     std::shared_ptr<LoopingRing> Current() const {
         std::lock_guard lock(mutex);
@@ -34,6 +54,61 @@ struct NullSoundDevice::Shared {
         }
         return moved;
     }
+
+    // With clockMutex held: brings the cursor of the playing buffer to where the clock
+    // says it is at `now`, signalling what it passes. Returns when the cursor reaches
+    // the next thing to signal, or Clock::time_point::max() when nothing is due.
+    Clock::time_point CatchUpLocked(Clock::time_point now) {
+        const std::shared_ptr<LoopingRing> current = Current();
+        if (!current || !current->Playing()) {
+            timed = nullptr;
+            return Clock::time_point::max();
+        }
+        if (timed != current.get()) {
+            timed = current.get();
+            origin = now;
+            advanced = 0;
+        }
+        const auto rate = static_cast<std::uint64_t>(kOutputFormat.bytesPerSecond);
+        const auto us = static_cast<std::uint64_t>(
+            std::chrono::duration_cast<std::chrono::microseconds>(now - origin).count());
+        // Whole samples only, so the cursor stays on a sample boundary.
+        const std::uint64_t due = (us * rate / 1'000'000) & ~std::uint64_t{1};
+        if (due > advanced) {
+            Advance(static_cast<std::size_t>(due - advanced));
+            advanced = due;
+        }
+        const std::size_t distance = current->BytesToNextEvent();
+        if (distance == LoopingRing::kNothingDue) {
+            return Clock::time_point::max();
+        }
+        // The cursor passes an odd position at the next whole sample; the time is
+        // rounded up so the bytes due then include it.
+        const std::uint64_t target = (advanced + distance + 1) & ~std::uint64_t{1};
+        return origin + std::chrono::microseconds((target * 1'000'000 + rate - 1) / rate);
+    }
+
+    // Brings the cursor up to date before someone looks at it or changes the play.
+    void CatchUp() {
+        std::lock_guard lock(clockMutex);
+        if (clockRunning) {
+            CatchUpLocked(Clock::now());
+        }
+    }
+
+    // Tells the clock that what is due may have changed.
+    void Kick() {
+        {
+            std::lock_guard lock(clockMutex);
+            kicked = true;
+        }
+        clockCv.notify_all();
+    }
+
+    void NotifyUnlocked() {
+        { std::lock_guard lock(unlockMutex); }
+        unlocked.notify_all();
+    }
 };
 
 namespace {
@@ -45,20 +120,43 @@ public:
     NullBuffer(std::shared_ptr<NullSoundDevice::Shared> shared, std::shared_ptr<LoopingRing> ring)
         : shared_(std::move(shared)), ring_(std::move(ring)) {}
     ~NullBuffer() override {
-        std::lock_guard lock(shared_->mutex);
-        if (shared_->ring == ring_) {
-            shared_->ring.reset();
+        {
+            std::lock_guard lock(shared_->mutex);
+            if (shared_->ring == ring_) {
+                shared_->ring.reset();
+            }
         }
+        shared_->Kick();
     }
     std::size_t Size() const override { return ring_->Size(); }
     LockResult Lock(std::size_t offset, std::size_t bytes, LockedRegion& region) override {
         return ring_->Lock(offset, bytes, region);
     }
-    bool Unlock(const LockedRegion& region) override { return ring_->Unlock(region); }
+    bool Unlock(const LockedRegion& region) override {
+        const bool ok = ring_->Unlock(region);
+        shared_->NotifyUnlocked();
+        return ok;
+    }
     bool Restore() override { return ring_->Restore(); }
-    bool Play(bool looping) override { return ring_->Play(looping); }
-    bool Stop() override { return ring_->Stop(); }
-    bool SetPosition(std::size_t offset) override { return ring_->SetPosition(offset); }
+    bool Play(bool looping) override {
+        shared_->CatchUp();
+        const bool ok = ring_->Play(looping);
+        shared_->Kick();
+        return ok;
+    }
+    bool Stop() override {
+        // What played up to now is played (and recorded) before the stop.
+        shared_->CatchUp();
+        const bool ok = ring_->Stop();
+        shared_->Kick();
+        return ok;
+    }
+    bool SetPosition(std::size_t offset) override {
+        shared_->CatchUp();
+        const bool ok = ring_->SetPosition(offset);
+        shared_->Kick();
+        return ok;
+    }
     bool SetVolume(long millibels) override { return ring_->SetVolume(millibels); }
 
 private:
@@ -97,7 +195,12 @@ bool NullSoundDevice::Open(const AudioFormat& format) {
     open_ = true;
     ++openCount_;
     if (options_.clock == Clock::Real) {
-        clockStop_ = false;
+        {
+            std::lock_guard lock(shared_->clockMutex);
+            shared_->clockStop = false;
+            shared_->clockRunning = true;
+            shared_->timed = nullptr;
+        }
         clock_ = std::thread([this] { ClockLoop(); });
     }
     return true;
@@ -106,10 +209,12 @@ bool NullSoundDevice::Open(const AudioFormat& format) {
 void NullSoundDevice::Close() {
     if (clock_.joinable()) {
         {
-            std::lock_guard lock(clockMutex_);
-            clockStop_ = true;
+            // What played up to the close goes into the WAV file before the clock stops.
+            std::lock_guard lock(shared_->clockMutex);
+            shared_->CatchUpLocked(Shared::Clock::now());
+            shared_->clockStop = true;
         }
-        clockCv_.notify_all();
+        shared_->clockCv.notify_all();
         clock_.join();
     }
     if (!open_) {
@@ -138,45 +243,21 @@ std::unique_ptr<SoundBuffer> NullSoundDevice::CreateBuffer(std::size_t bytes,
         std::lock_guard lock(shared_->mutex);
         shared_->ring = ring;
     }
+    shared_->Kick();
+    shared_->NotifyUnlocked();
     return std::make_unique<NullBuffer>(shared_, ring);
 }
 
 void NullSoundDevice::ClockLoop() {
-    using clock = std::chrono::steady_clock;
-    const auto rate = static_cast<std::uint64_t>(kOutputFormat.bytesPerSecond);
-    // The cursor time starts when a buffer starts playing; the bytes due are
-    // worked out from that origin so rounding never accumulates drift.
-    const LoopingRing* timed = nullptr;
-    clock::time_point origin;
-    std::uint64_t advanced = 0;
-    std::unique_lock lock(clockMutex_);
-    while (!clockStop_) {
-        clockCv_.wait_for(lock, options_.tick, [this] { return clockStop_; });
-        if (clockStop_) {
-            break;
-        }
-        lock.unlock();
-        std::shared_ptr<LoopingRing> ring = shared_->Current();
-        if (!ring || !ring->Playing()) {
-            timed = nullptr;
-        } else {
-            const clock::time_point now = clock::now();
-            if (timed != ring.get()) {
-                timed = ring.get();
-                origin = now;
-                advanced = 0;
-            }
-            const auto us = static_cast<std::uint64_t>(
-                std::chrono::duration_cast<std::chrono::microseconds>(now - origin).count());
-            // Whole samples only, so the cursor stays on a sample boundary.
-            const std::uint64_t due = (us * rate / 1'000'000) & ~std::uint64_t{1};
-            if (due > advanced) {
-                Advance(static_cast<std::size_t>(due - advanced));
-                advanced = due;
-            }
-        }
-        lock.lock();
+    Shared& s = *shared_;
+    std::unique_lock lock(s.clockMutex);
+    while (!s.clockStop) {
+        const auto now = Shared::Clock::now();
+        const auto next = std::min(s.CatchUpLocked(now), now + options_.longestSleep);
+        s.kicked = false;
+        s.clockCv.wait_until(lock, next, [&s] { return s.clockStop || s.kicked; });
     }
+    s.clockRunning = false;
 }
 
 std::size_t NullSoundDevice::Advance(std::size_t bytes) {
@@ -194,11 +275,13 @@ bool NullSoundDevice::HasBuffer() const {
 }
 
 std::size_t NullSoundDevice::Cursor() const {
+    shared_->CatchUp();
     auto ring = shared_->Current();
     return ring ? ring->Cursor() : 0;
 }
 
 bool NullSoundDevice::Playing() const {
+    shared_->CatchUp();
     auto ring = shared_->Current();
     return ring && ring->Playing();
 }
@@ -219,17 +302,12 @@ std::vector<std::uint8_t> NullSoundDevice::Contents() const {
 }
 
 bool NullSoundDevice::WaitForUnlocks(std::uint64_t count, std::chrono::milliseconds timeout) const {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (Unlocks() < count) {
-        if (std::chrono::steady_clock::now() >= end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    std::unique_lock lock(shared_->unlockMutex);
+    return shared_->unlocked.wait_for(lock, timeout, [&] { return Unlocks() >= count; });
 }
 
 std::uint64_t NullSoundDevice::BytesPlayed() const {
+    shared_->CatchUp();
     std::lock_guard lock(shared_->mutex);
     return shared_->played;
 }

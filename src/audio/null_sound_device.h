@@ -17,7 +17,10 @@ namespace kestrova::audio {
 // A sound device without sound. A clock moves the play cursor of its buffer at
 // the format's byte rate (16000 bytes per second) and signals the notification
 // positions as the cursor reaches them, so the audio object runs exactly as it
-// would with a sound card. Everything the cursor passes can go to a WAV file.
+// would with a sound card. The clock sleeps until the next position is due (or a
+// play, stop, new position or new buffer changes what is due); whoever looks at
+// the cursor in between, or stops the buffer, first brings it to where the clock
+// says it is. Everything the cursor passes can go to a WAV file.
 // In manual-clock mode there is no clock thread: Advance() moves the cursor,
 // which makes tests step the buffer deterministically.
 class NullSoundDevice final : public SoundDevice {
@@ -28,8 +31,9 @@ public:
         // When not empty, the played bytes go to this WAV file, created at the first
         // Open and kept across Close/Open; its header is brought up to date at Close.
         std::string wavPath;
-        // How often the real clock moves the cursor.
-        std::chrono::milliseconds tick{5};
+        // Longest time the real clock lets pass without moving the cursor (the WAV
+        // file grows at least this often); it also wakes whenever a position is due.
+        std::chrono::milliseconds longestSleep{250};
     };
 
     NullSoundDevice();
@@ -77,9 +81,6 @@ private:
     std::atomic<int> openCount_{0};
     bool open_ = false;
     std::thread clock_;
-    std::mutex clockMutex_;
-    std::condition_variable clockCv_;
-    bool clockStop_ = false;
 };
 
 } // namespace kestrova::audio

@@ -22,6 +22,15 @@ inline std::size_t FeedLimitBytes(std::size_t ringBytes) {
     return std::max<std::size_t>(2, (ringBytes / 4) & ~std::size_t{1});
 }
 
+// How often the sink is topped up: often enough that the feeds can move the cursor twice
+// as fast as the sound plays (so a late feed is caught up at once), and no more often,
+// so an idle sink costs few wake-ups: 10 ms for a ring of 1280 bytes, 20 ms from 2560 on.
+inline int FeedIntervalMs(std::size_t ringBytes) {
+    const auto limitMs =
+        static_cast<int>(FeedLimitBytes(ringBytes) * 1000 / kOutputFormat.bytesPerSecond);
+    return std::clamp(limitMs / 2, 5, 20);
+}
+
 // Reads the looping buffer as a stream: each read takes the bytes at the play cursor
 // and moves it on. While the buffer is stopped it reads silence and the cursor stays
 // where it is, so the sink it feeds never runs dry.

@@ -39,10 +39,6 @@ struct QtSoundDevice::Impl {
 
 namespace {
 
-// How often the sink is topped up: well inside the quarter of a half that the refill
-// runs ahead of the cursor.
-constexpr int kFeedIntervalMs = 5;
-
 class QtBuffer final : public SoundBuffer {
 public:
     QtBuffer(std::shared_ptr<QtSoundDevice::Impl> impl, std::shared_ptr<LoopingRing> ring)
@@ -54,7 +50,7 @@ public:
             sink_->setBufferSize(SinkBufferBytes(ring_->Size()));
             feed_ = std::make_unique<QTimer>();
             feed_->setTimerType(Qt::PreciseTimer);
-            feed_->setInterval(kFeedIntervalMs);
+            feed_->setInterval(FeedIntervalMs(ring_->Size()));
             QObject::connect(feed_.get(), &QTimer::timeout, [this] { Feed(); });
         });
     }

@@ -7,7 +7,7 @@
 namespace kestrova::audio {
 
 // The sound card through Qt Multimedia. Each buffer feeds a QAudioSink in push
-// mode: every few milliseconds the bytes the sink will take are read at the play
+// mode: every 5 to 20 milliseconds the bytes the sink will take are read at the play
 // cursor and written to it, so the cursor moves on as the sink accepts sound, and
 // the notifications fire as it passes them. The Qt
 // objects live on a thread of the device's own with its own event loop, so the

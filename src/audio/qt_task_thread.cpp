@@ -2,16 +2,11 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTimer>
+#include <QSocketNotifier>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace kestrova::audio {
-namespace {
-
-// How often the loop looks for work: short against the half period of the sound
-// buffer, long enough not to cost anything.
-constexpr int kPollMs = 2;
-
-} // namespace
 
 bool QtTaskThread::Start() {
     if (thread_.joinable()) {
@@ -20,27 +15,41 @@ bool QtTaskThread::Start() {
     if (QCoreApplication::instance() == nullptr) {
         return false;
     }
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+        return false;
+    }
     {
         std::lock_guard lock(mutex_);
         quit_ = false;
     }
-    thread_ = std::thread([this] { Loop(); });
+    try {
+        thread_ = std::thread([this] { Loop(); });
+    } catch (...) {
+        close(wakeFd_);
+        wakeFd_ = -1;
+        return false;
+    }
     return true;
 }
 
 void QtTaskThread::Loop() {
     QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(kPollMs);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
+    QSocketNotifier notifier(wakeFd_, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &loop, [this, &loop] {
+        eventfd_t count = 0;
+        eventfd_read(wakeFd_, &count);
         if (Drain()) {
             loop.quit();
         }
     });
-    poll.start();
     if (!Drain()) {
         loop.exec();
     }
+}
+
+void QtTaskThread::Wake() {
+    eventfd_write(wakeFd_, 1);
 }
 
 bool QtTaskThread::Drain() {
@@ -65,6 +74,7 @@ void QtTaskThread::Run(const std::function<void()>& task) {
     std::unique_lock lock(mutex_);
     tasks_.push_back(&task);
     const std::uint64_t ticket = ++queued_;
+    Wake();
     cv_.wait(lock, [&] { return done_ >= ticket; });
 }
 
@@ -76,7 +86,10 @@ void QtTaskThread::Stop() {
         std::lock_guard lock(mutex_);
         quit_ = true;
     }
+    Wake();
     thread_.join();
+    close(wakeFd_);
+    wakeFd_ = -1;
 }
 
 } // namespace kestrova::audio

@@ -63,7 +63,7 @@ int CAsfSession::Play() {
     StartReader(CAsfParser::kMaxPacketSize);
     SleepMs(timings_.readerSettle);
 
-    // Headers: one read per block, nothing read ahead.
+    // Headers: one block at a time, each exactly as long as the parser asks for.
     bool stopped = false;
     while (parser_.CurrentStage() != CAsfParser::Stage::Packets) {
         const std::size_t wanted = parser_.Wanted();
@@ -78,7 +78,7 @@ int CAsfSession::Play() {
             throw CPlayerException(parser_.LastError(), code);
     }
 
-    // Packets: the next one is read while this one is parsed.
+    // Packets: the reader reads on while this one is parsed.
     const std::size_t packetSize = parser_.PacketSize();
     if (!stopped)
         RequestRead(packetSize);

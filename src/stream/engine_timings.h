@@ -15,7 +15,6 @@ struct EngineTimings {
     uint32_t readerJoin = 2000;      // stop sequence's wait for the reader thread
     uint32_t stopPause = 1000;       // pause in the stop sequence before the queues are emptied
     uint32_t readerSettle = 300;     // pause after the reader thread starts
-    uint32_t poll = 1;               // sleep between looks of the loops that still poll
     uint32_t idleWait = 500;         // longest sleep of a consumer with nothing queued (a
                                      // frame or a stop request wakes it at once)
 };

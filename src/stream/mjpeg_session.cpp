@@ -42,7 +42,7 @@ int CMJpegSession::Run() {
                 break;
             if (wait == Wait::TimedOut || chunk.empty())
                 throw CMJpegPlayerException("Data Reading Error", kReadError);
-            // The next chunk is read while this one is parsed.
+            // The reader reads on while this chunk is parsed.
             receive_.assign(chunk.begin(), chunk.end());
             RequestRead(kChunkSize, /*some=*/true);
             if (const int code = parser_.ParseChunk(receive_)) {

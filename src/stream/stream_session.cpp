@@ -3,44 +3,66 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace kestrova::stream {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
+// The condition every wait of the session thread blocks on; its mutex guards the state
+// of the connect attempt and of the reader below.
+struct CStreamSession::Signal {
+    std::mutex mutex;
+    std::condition_variable changed;
+
+    void Notify() {
+        { std::lock_guard lock(mutex); }
+        changed.notify_all();
+    }
+};
+
 // Shared by the session and its reader thread; the reader keeps it alive, so a reader
-// left behind by the stop sequence never writes into released memory.
+// left behind by the stop sequence never writes into released memory. Everything but
+// the ring's free bytes (which only the reader writes, outside the lock) is guarded by
+// the signal's mutex.
 struct CStreamSession::ReaderState {
     std::shared_ptr<StreamSource> source;
-    AutoResetEvent dataReady;
-    AutoResetEvent readRequest;
-    std::atomic<bool> stop{false};
-    std::atomic<bool> done{false};
-    std::vector<uint8_t> buffer;
-    // Written by the session before it signals read-request, read by the reader after.
+    std::shared_ptr<Signal> signal;
+    std::condition_variable room; // the reader waits here while the ring is full
+    std::vector<uint8_t> ring;
+    std::size_t head = 0;  // first byte not yet taken by the session
+    std::size_t count = 0; // bytes held from head on (wrapping)
+    bool stop = false;     // the reader-stop flag
+    bool ended = false;    // the stream ended or failed: nothing more comes
+    bool done = false;     // the reader thread has finished
+    // What the session's next WaitData takes.
     std::size_t wanted = 0;
     bool some = false;
-    // Written by the reader before it signals data-ready.
-    std::size_t delivered = 0;
+
+    bool Ready() const { return count >= wanted || (some && count > 0) || ended; }
 };
 
 namespace {
 
-// The connect attempt's own state, kept alive by the attempt while it runs.
+// The connect attempt's own state, kept alive by the attempt while it runs; guarded by
+// the signal's mutex.
 struct ConnectState {
     std::shared_ptr<StreamSource> source;
-    std::atomic<bool> done{false};
-    std::atomic<bool> open{false};
+    bool done = false;
+    bool open = false;
 };
 
-// Waits are cut into slices so a stop request is noticed while waiting.
-constexpr milliseconds kWaitSlice{10};
+// The reader's ring: whatever has arrived is read into it in one go, so a camera that
+// sends a picture's packets together hands them all over with one wake-up.
+constexpr std::size_t kReadAhead = 64 * 1024;
 
 } // namespace
 
 CStreamSession::CStreamSession(StreamWindow* window, const StreamProfile& profile)
-    : CStreamThread(window), profile_(profile), sourceFactory_(MakeHttpStreamSource) {}
+    : CStreamThread(window), profile_(profile), sourceFactory_(MakeHttpStreamSource),
+      signal_(std::make_shared<Signal>()) {}
 
 CStreamSession::~CStreamSession() {
     // The thread must end before the members it uses go; derived classes stop it too.
@@ -56,6 +78,10 @@ void CStreamSession::SetTarget(const std::string& url, const std::string& user,
     password_ = password;
 }
 
+void CStreamSession::OnStopRequested() {
+    signal_->Notify();
+}
+
 CStreamSession::Connected CStreamSession::Connect(bool httpOnly) {
     if (httpOnly) {
         std::string scheme = url_.substr(0, std::min<std::size_t>(url_.size(), 7));
@@ -69,24 +95,34 @@ CStreamSession::Connected CStreamSession::Connect(bool httpOnly) {
     if (!state->source)
         return Connected::Failed;
     try {
-        std::thread([state, url = url_, user = user_, password = password_] {
-            state->open = state->source->Open(url, user, password);
-            state->done = true;
+        std::thread([state, signal = signal_, url = url_, user = user_, password = password_] {
+            const bool open = state->source->Open(url, user, password);
+            {
+                std::lock_guard lock(signal->mutex);
+                state->open = open;
+                state->done = true;
+            }
+            signal->changed.notify_all();
         }).detach();
     } catch (const std::system_error&) {
         return Connected::Failed;
     }
     const auto deadline =
         Clock::now() + milliseconds(timings_.connectSettle) + milliseconds(timings_.connectTimeout);
-    while (!state->done) {
-        if (IsStopRequested() || Clock::now() >= deadline) {
+    bool open = false;
+    {
+        std::unique_lock lock(signal_->mutex);
+        signal_->changed.wait_until(lock, deadline,
+                                    [&] { return state->done || IsStopRequested(); });
+        if (!state->done) {
+            lock.unlock();
             // Abandoned, not killed: the attempt owns what it uses and ends on the abort.
             state->source->Abort();
             return IsStopRequested() ? Connected::Stopped : Connected::Failed;
         }
-        std::this_thread::sleep_for(milliseconds(timings_.poll));
+        open = state->open;
     }
-    if (!state->open) {
+    if (!open) {
         state->source->Close();
         return Connected::Failed;
     }
@@ -95,64 +131,100 @@ CStreamSession::Connected CStreamSession::Connect(bool httpOnly) {
 }
 
 void CStreamSession::ReaderLoop(std::shared_ptr<ReaderState> st) {
+    Signal& signal = *st->signal;
+    const std::size_t size = st->ring.size();
+    std::unique_lock lock(signal.mutex);
     while (!st->stop) {
-        st->readRequest.WaitForever();
-        if (st->stop)
+        if (st->count == size) {
+            st->room.wait(lock, [&] { return st->stop || st->count < size; });
+            continue;
+        }
+        // The free bytes up to the ring's end: the session never touches them.
+        const std::size_t tail = (st->head + st->count) % size;
+        const std::size_t free = std::min(size - st->count, size - tail);
+        lock.unlock();
+        const long n = st->source->ReadSome(std::span<uint8_t>(st->ring.data() + tail, free));
+        lock.lock();
+        if (n <= 0) {
+            // The end or a failure: the session gets what is held, then a short or empty
+            // block, and ends with a read error at once instead of waiting out its time-out.
+            st->ended = true;
             break;
-        std::span<uint8_t> into(st->buffer.data(), st->wanted);
-        const long n = st->some ? st->source->ReadSome(into) : st->source->Read(into);
-        // A failed read hands over nothing; the session then ends with a read error at
-        // once instead of waiting out its read time-out.
-        st->delivered = n > 0 ? static_cast<std::size_t>(n) : 0;
-        st->dataReady.Set();
-        if (n <= 0)
-            break;
+        }
+        st->count += static_cast<std::size_t>(n);
+        if (st->Ready()) {
+            // Woken outside the lock, so the session does not block on it at once.
+            lock.unlock();
+            signal.changed.notify_all();
+            lock.lock();
+        }
     }
     st->done = true;
+    lock.unlock();
+    signal.changed.notify_all();
 }
 
 void CStreamSession::StartReader(std::size_t capacity) {
     StopReader();
     reader_ = std::make_shared<ReaderState>();
     reader_->source = source_;
-    reader_->buffer.resize(capacity);
+    reader_->signal = signal_;
+    reader_->ring.resize(std::max(capacity, kReadAhead));
+    block_.resize(capacity);
     readerThread_ = std::thread(ReaderLoop, reader_);
 }
 
 void CStreamSession::RequestRead(std::size_t count, bool some) {
-    reader_->wanted = std::min(count, reader_->buffer.size());
+    std::lock_guard lock(signal_->mutex);
+    reader_->wanted = std::min(count, block_.size());
     reader_->some = some;
-    reader_->readRequest.Set();
 }
 
 CStreamSession::Wait CStreamSession::WaitData(std::span<const uint8_t>& data) {
     const auto deadline = Clock::now() + milliseconds(timings_.readTimeout);
-    for (;;) {
-        if (IsStopRequested())
-            return Wait::Stopped;
-        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return Wait::TimedOut;
-        if (reader_->dataReady.Wait(static_cast<uint32_t>(std::min(left, kWaitSlice).count()))) {
-            data = std::span<const uint8_t>(reader_->buffer.data(), reader_->delivered);
-            bytesReceived_.fetch_add(reader_->delivered, std::memory_order_relaxed);
-            return Wait::Data;
-        }
-    }
+    ReaderState& r = *reader_;
+    std::unique_lock lock(signal_->mutex);
+    const bool ready =
+        signal_->changed.wait_until(lock, deadline, [&] { return IsStopRequested() || r.Ready(); });
+    if (IsStopRequested())
+        return Wait::Stopped;
+    if (!ready)
+        return Wait::TimedOut;
+    const std::size_t size = r.ring.size();
+    const std::size_t n = std::min(r.wanted, r.count);
+    const std::size_t first = std::min(n, size - r.head);
+    std::copy_n(r.ring.begin() + static_cast<std::ptrdiff_t>(r.head), first, block_.begin());
+    std::copy_n(r.ring.begin(), n - first, block_.begin() + static_cast<std::ptrdiff_t>(first));
+    const bool wasFull = r.count == size;
+    r.head = (r.head + n) % size;
+    r.count -= n;
+    lock.unlock();
+    if (wasFull && n > 0)
+        r.room.notify_one();
+    data = std::span<const uint8_t>(block_.data(), n);
+    bytesReceived_.fetch_add(n, std::memory_order_relaxed);
+    return Wait::Data;
 }
 
 void CStreamSession::StopReader() {
     if (reader_) {
-        reader_->stop = true;
-        reader_->readRequest.Set();
+        {
+            std::lock_guard lock(signal_->mutex);
+            reader_->stop = true;
+        }
+        reader_->room.notify_all();
         if (reader_->source)
             reader_->source->Abort(); // a read blocked in the reader returns
     }
     if (readerThread_.joinable()) {
-        const auto deadline = Clock::now() + milliseconds(timings_.readerJoin);
-        while (!reader_->done && Clock::now() < deadline)
-            std::this_thread::sleep_for(milliseconds(timings_.poll));
-        if (reader_->done)
+        bool done = false;
+        {
+            std::unique_lock lock(signal_->mutex);
+            done =
+                signal_->changed.wait_until(lock, Clock::now() + milliseconds(timings_.readerJoin),
+                                            [this] { return reader_->done; });
+        }
+        if (done)
             readerThread_.join();
         else
             readerThread_.detach(); // it holds its own state and ends on the abort

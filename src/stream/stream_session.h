@@ -1,6 +1,5 @@
 #pragma once
 
-#include "stream/auto_reset_event.h"
 #include "stream/consumers.h"
 #include "stream/engine_timings.h"
 #include "stream/stream_profile.h"
@@ -19,8 +18,12 @@
 
 namespace kestrova::stream {
 
-// What both sessions share: the target, the connect attempt, the read-ahead reader thread
-// with its two auto-reset events, and the stop of the consumers and queues.
+// What both sessions share: the target, the connect attempt, the read-ahead reader thread,
+// and the stop of the consumers and queues. The reader reads whatever has arrived into a
+// ring of its own while there is room, and the session takes each block from the ring, so
+// a block that is already there costs no hand-over between the threads. Every wait of the
+// session thread (connect, data, reader end) blocks on one condition that the connect
+// attempt, the reader and a stop request signal.
 class CStreamSession : public CStreamThread {
 public:
     CStreamSession(StreamWindow* window, const StreamProfile& profile);
@@ -46,12 +49,14 @@ protected:
     // scheme is not HTTP fails at once.
     Connected Connect(bool httpOnly = false);
     void StartReader(std::size_t capacity);
-    // Asks the reader for the next read of `count` bytes (exactly one read is in flight).
-    // `some`: hand over what has arrived (at least one byte) instead of waiting for all.
+    // Says what the next WaitData takes: `count` bytes (at most the capacity given to
+    // StartReader), or with `some` what has arrived of them (at least one byte).
     void RequestRead(std::size_t count, bool some = false);
-    // Waits for the read asked for; `data` then views the reader's bytes until the next
-    // RequestRead.
+    // Waits for the bytes asked for; fewer only when the stream ended or failed. `data`
+    // then views them until the next WaitData.
     Wait WaitData(std::span<const uint8_t>& data);
+    // Wakes the session thread's waits so they look at the stop request.
+    void OnStopRequested() override;
 
     // Stop-sequence steps; each tolerates running twice.
     void StopReader();
@@ -72,13 +77,17 @@ protected:
     IAudioOutput* audio_ = nullptr;
 
 private:
+    struct Signal;
     struct ReaderState;
     static void ReaderLoop(std::shared_ptr<ReaderState> state);
 
     StreamSourceFactory sourceFactory_;
     std::shared_ptr<StreamSource> source_;
+    // Shared with the connect attempt and the reader, which may outlive the session.
+    std::shared_ptr<Signal> signal_;
     std::shared_ptr<ReaderState> reader_;
     std::thread readerThread_;
+    std::vector<uint8_t> block_; // the bytes WaitData handed over last
     std::atomic<uint64_t> bytesReceived_{0};
 };
 

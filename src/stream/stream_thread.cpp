@@ -35,11 +35,11 @@ void CStreamThread::Reap() {
 
 bool CStreamThread::StopThread(uint32_t timeoutMs) {
     RequestStop();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!finished_.load()) {
-        if (std::chrono::steady_clock::now() >= deadline)
+    {
+        std::unique_lock lock(finishMutex_);
+        if (!finishedCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [this] { return finished_.load(); }))
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     Reap();
     return true;
@@ -59,7 +59,11 @@ void CStreamThread::Entry() {
         code = 800; // every subclass catches at its own boundary; this is the last net
     }
     exitCode_.store(code);
-    finished_.store(true);
+    {
+        std::lock_guard lock(finishMutex_);
+        finished_.store(true);
+    }
+    finishedCv_.notify_all();
     if (code != 0)
         ReportEnd(code);
 }

@@ -3,8 +3,10 @@
 #include "stream/stream_window.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -67,6 +69,9 @@ private:
     std::atomic<bool> finished_{true};
     std::atomic<bool> started_{false};
     std::atomic<int> exitCode_{0};
+    // Signalled when the thread finishes, for StopThread's wait.
+    std::mutex finishMutex_;
+    std::condition_variable finishedCv_;
     std::thread thread_;
 };
 

@@ -238,6 +238,14 @@ TEST(AudioPlayer, StopIsSeenWithinTheWaitLimitWhenTheDeviceStopsSignalling) {
     EXPECT_LT(took, 2000ms + 100ms);
     EXPECT_LT(took, CAudioPlayer::kDefaultWaitLimit + 400ms) << "bounded by the wait limit";
     EXPECT_EQ(rig.player.ExitCode(), 0);
+
+    // The stop request itself ends the wait: a limit far beyond the stop's time-out
+    // does not hold it up.
+    rig.player.SetWaitLimit(60s);
+    ASSERT_TRUE(rig.Start());
+    std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(rig.player.StopThread(8000));
+    EXPECT_EQ(rig.player.ExitCode(), 0);
 }
 
 // A session whose wait for the audio thread timed out still closes the output;

@@ -53,6 +53,7 @@ TEST_P(G726Playback, HalvesHoldTheDecodedFramesInOrder) {
         return std::vector<std::uint8_t>(c.begin() + index * half, c.begin() + (index + 1) * half);
     };
     ASSERT_TRUE(device->WaitForUnlocks(1, std::chrono::seconds(5)));
+    ASSERT_TRUE(testing::WaitUntil([&] { return device->Playing(); }, std::chrono::seconds(5)));
     EXPECT_EQ(halfAt(0), expected[0]);
     device->Advance(half / 2);
     ASSERT_TRUE(device->WaitForUnlocks(2, std::chrono::seconds(5)));

@@ -46,6 +46,35 @@ TEST(LoopingRing, SignalsPositionsInCursorOrderAndZeroAtTheWrap) {
     EXPECT_EQ(rec.events, (std::vector<int>{2}));
 }
 
+// The null device's clock sleeps for BytesToNextEvent: Pull must signal exactly there,
+// from every cursor position, positions at 0 and on the cursor included.
+TEST(LoopingRing, BytesToNextEventIsWhereTheNextSignalComes) {
+    Recorder rec;
+    const Notification notes[] = {
+        {0, 0}, {50, 1}, {Notification::kOffsetStop, 2}, {25, 3}, {75, 4}};
+    auto ring = LoopingRing::Make(100, notes, rec.Sink());
+    EXPECT_EQ(ring->BytesToNextEvent(), LoopingRing::kNothingDue) << "stopped";
+    ring->Play(true);
+    for (int step = 0; step < 260; ++step) {
+        const std::size_t next = ring->BytesToNextEvent();
+        ASSERT_GE(next, 1u);
+        ASSERT_LE(next, 25u);
+        rec.events.clear();
+        ring->Pull(next - 1, nullptr);
+        ASSERT_TRUE(rec.events.empty()) << "early, cursor " << ring->Cursor();
+        ring->Pull(1, nullptr);
+        ASSERT_EQ(rec.events.size(), 1u) << "cursor " << ring->Cursor();
+        ring->Pull(static_cast<std::size_t>(step % 7), nullptr); // off the positions too
+    }
+
+    auto silent = LoopingRing::Make(100, {}, {});
+    silent->Play(true);
+    EXPECT_EQ(silent->BytesToNextEvent(), LoopingRing::kNothingDue) << "looping, no positions";
+    silent->Play(false);
+    silent->Pull(30, nullptr);
+    EXPECT_EQ(silent->BytesToNextEvent(), 70u) << "a one-shot play ends at the end";
+}
+
 TEST(LoopingRing, OneShotPlayStopsAtTheEnd) {
     Recorder rec;
     const Notification notes[] = {{Notification::kOffsetStop, 7}};

@@ -1,4 +1,5 @@
 #include "audio/ds_stream_buffer.h"
+#include "audio/notify_events.h"
 #include "audio/null_sound_device.h"
 
 #include <chrono>
@@ -90,6 +91,39 @@ TEST(NullSoundDevice, RealClockMovesAt16000BytesPerSecondAndRecordsWhatPlayed) {
         ASSERT_EQ(file[44 + i], static_cast<std::uint8_t>(i % 1280)) << "at " << i;
     }
     std::filesystem::remove(wav);
+}
+
+// The clock sleeps until a position is due (here half a second away, with no other
+// wake-up), yet whoever reads the cursor meanwhile sees where the clock is, and the
+// position is signalled no earlier than its time.
+TEST(NullSoundDevice, RealClockSleepsUntilAPositionIsDueButTheCursorIsCurrentWhenRead) {
+    NullSoundDevice device({NullSoundDevice::Clock::Real, {}, 10s});
+    ASSERT_TRUE(device.Open(kOutputFormat));
+    NotifyEvents events(3);
+    const Notification notes[] = {{8000, 1}, {Notification::kOffsetStop, 2}};
+    auto buf = device.CreateBuffer(16000, notes, [&](int e) { events.Signal(e); });
+    ASSERT_NE(buf, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(buf->Play(true));
+    std::this_thread::sleep_for(150ms);
+    const double before =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const std::size_t cursor = device.Cursor();
+    const double after =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(static_cast<double>(cursor), 0.5 * before * 16000) << "the cursor stood still";
+    EXPECT_LE(static_cast<double>(cursor), after * 16000 + 2);
+    EXPECT_EQ(cursor % 2, 0u);
+
+    EXPECT_EQ(events.WaitAny(3s), 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 499ms) << "signalled before its time";
+    EXPECT_GE(device.Cursor(), 8000u);
+    std::this_thread::sleep_for(100ms);
+    buf->Stop();
+    EXPECT_EQ(events.WaitAny(0ms), 2);
+    EXPECT_GE(device.BytesPlayed(), 8000u + 800u) << "what played up to the stop is played";
+    buf.reset();
+    device.Close();
 }
 
 TEST(NullSoundDevice, ManualClockOnlyMovesWhenAdvancedAndBuffersDetachOnRelease) {

@@ -112,10 +112,12 @@ struct PlayerRig {
         window.AudioQueue().Add(std::vector<std::uint8_t>(bytes, mark), timestamp);
     }
 
-    // Starts the thread and waits for the first half to be written.
+    // Starts the thread and waits for the first half to be written and the buffer to
+    // play (a manual step before the play would move nothing).
     bool Start() {
         refills = 0;
-        return player.StartThread() && WaitRefills(1);
+        return player.StartThread() && WaitRefills(1) &&
+               WaitUntil([&] { return device->Playing(); }, std::chrono::seconds(5));
     }
 
     // First step: the cursor to the middle of half 0 (half 1 refilled); after that one

@@ -44,6 +44,7 @@ public:
     OpenMode openMode = OpenMode::Succeed;
     std::size_t stallAt = SIZE_MAX; // reads block here until aborted
     bool endAtLast = true;          // after the bytes: end of stream (else stall)
+    std::size_t piece = SIZE_MAX;   // most bytes one ReadSome hands over (a camera's pieces)
 
     bool Open(const std::string& url, const std::string& user,
               const std::string& password) override {
@@ -80,7 +81,8 @@ private:
     long Take(std::span<uint8_t> buffer, bool some) {
         std::unique_lock lock(mutex_);
         const std::size_t limit = std::min(stallAt, bytes_.size());
-        const std::size_t n = std::min(buffer.size(), limit - std::min(pos_, limit));
+        const std::size_t n = std::min(some ? std::min(buffer.size(), piece) : buffer.size(),
+                                       limit - std::min(pos_, limit));
         std::memcpy(buffer.data(), bytes_.data() + pos_, n);
         pos_ += n;
         const bool stalls = pos_ >= stallAt || (pos_ >= bytes_.size() && !endAtLast);

@@ -81,8 +81,9 @@ TEST(MJpegSession, PlaysUntilStoppedAndLeavesNothingBehind) {
     ASSERT_TRUE(play.session.Start());
     // The display keeps up or frames are dropped at the queue limit; either way some arrive.
     const std::size_t total = MJpegStream(30).size();
-    ASSERT_TRUE(WaitFor(
-        [&] { return play.source->Served() == total && play.window.VideoQueue().Count() == 0; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return play.session.BytesReceived() == total && play.window.VideoQueue().Count() == 0;
+    }));
     EXPECT_GE(play.display.frames, 10);
     EXPECT_LE(play.display.frames, 30);
     EXPECT_EQ(play.display.starts, 1);
@@ -169,7 +170,9 @@ TEST(AsfSession, PlaysRecordsEveryByteAndStopsClean) {
     play.session.SetRecord(true, file.string());
     ASSERT_TRUE(play.session.Start());
     ASSERT_TRUE(WaitFor([&] {
-        return play.source->Served() == stream.size() && play.window.VideoQueue().Count() == 0;
+        // Every byte handed to the session (the reader reads ahead of it).
+        return play.session.BytesReceived() == stream.size() &&
+               play.window.VideoQueue().Count() == 0;
     }));
     EXPECT_GE(play.display.frames, 36);
     EXPECT_EQ(play.display.starts, 1);
@@ -185,6 +188,32 @@ TEST(AsfSession, PlaysRecordsEveryByteAndStopsClean) {
     Bytes recorded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(recorded, stream);
     std::filesystem::remove(file);
+}
+
+// However the camera's bytes come in (all at once, in pieces that straddle packets and the
+// reader's ring end, or a few bytes at a time), the session takes the same packets in
+// order: every byte is recorded and no parse fails.
+TEST(AsfSession, PiecesOfAnySizeGiveTheSameStream) {
+    const Bytes stream = AsfStream(150); // more than the reader's ring: it wraps
+    for (const std::size_t piece : {SIZE_MAX, std::size_t{1000}, std::size_t{7}}) {
+        SCOPED_TRACE(piece);
+        Play<CAsfSession> play(stream);
+        play.source->endAtLast = false;
+        play.source->piece = piece;
+        const auto file = std::filesystem::temp_directory_path() /
+                          ("asf_pieces_" + std::to_string(::getpid()) + ".asf");
+        play.session.SetRecord(true, file.string());
+        ASSERT_TRUE(play.session.Start());
+        EXPECT_TRUE(WaitFor([&] { return play.session.BytesReceived() == stream.size(); }));
+        EXPECT_TRUE(play.session.StopThread(5000));
+        EXPECT_EQ(play.session.ExitCode(), 0);
+        EXPECT_TRUE(play.Ended().empty());
+        std::ifstream in(file, std::ios::binary);
+        const Bytes recorded((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+        EXPECT_EQ(recorded, stream);
+        std::filesystem::remove(file);
+    }
 }
 
 // The record name comes from the page: a link under that name is never
@@ -274,14 +303,22 @@ TEST(AsfSession, MotionProfileReportsThroughItsCallbacks) {
     play.ExpectCleanEnd();
 }
 
+// The session waits for the camera's next packet with the users' 60 s read time-out; the
+// stop request wakes that wait, so the stop is not held up by it.
 TEST(AsfSession, StopWithFramesQueuedReleasesThem) {
     Play<CAsfSession> play(AsfStream(20));
+    play.session.SetTimings([] {
+        auto t = FastTimings();
+        t.readTimeout = EngineTimings().readTimeout;
+        return t;
+    }());
     play.source->endAtLast = false;
     play.display.stalled = true;
     ASSERT_TRUE(play.session.Start());
     ASSERT_TRUE(WaitFor([&] { return play.window.VideoQueue().Count() == 20; }));
     EXPECT_EQ(play.window.AudioQueue().Count(), 3u);
     EXPECT_TRUE(play.session.StopThread(5000));
+    EXPECT_EQ(play.session.ExitCode(), 0);
     play.ExpectCleanEnd();
 }
 
