@@ -153,15 +153,19 @@ size_t CurlTransfer::OnWrite(char* data, size_t size, size_t count, void* self) 
     const size_t n = size * count;
     if (t->StopWanted())
         return 0; // ends the transfer with a write error
-    std::lock_guard lock(t->mutex_);
-    t->responded_ = true;
-    if (!t->buffer_.CanAccept(n)) {
-        t->paused_ = true;
-        t->refusedPiece_ = n;
-        return CURL_WRITEFUNC_PAUSE;
+    {
+        std::lock_guard lock(t->mutex_);
+        t->responded_ = true;
+        if (!t->buffer_.CanAccept(n)) {
+            t->paused_ = true;
+            t->refusedPiece_ = n;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        t->buffer_.Append({reinterpret_cast<const uint8_t*>(data), n});
+        t->bytesReceived_ += n;
     }
-    t->buffer_.Append({reinterpret_cast<const uint8_t*>(data), n});
-    t->bytesReceived_ += n;
+    // Woken after the lock is let go, a reader does not block on it straight away. The
+    // transfer outlives its thread's callbacks, so the condition is still there.
     t->changed_.notify_all();
     return n;
 }
