@@ -126,6 +126,7 @@ void CAsfSession::StopSequence() {
         std::fflush(recordFile_.get());
         recordFile_.reset();
     }
+    LetDisplayShowQueued();
     StopConsumers();
     SleepMs(timings_.stopPause);
     ReleaseQueuedFrames();

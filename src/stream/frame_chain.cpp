@@ -19,11 +19,15 @@ void CFrameChain::Add(std::unique_ptr<FrameRecord> record) {
 }
 
 std::unique_ptr<FrameRecord> CFrameChain::Pop() {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (records_.empty())
         return nullptr;
     auto record = std::move(records_.front());
     records_.pop_front();
+    const bool empty = records_.empty();
+    lock.unlock();
+    if (empty)
+        emptied_.notify_all();
     return record;
 }
 
@@ -35,7 +39,16 @@ std::unique_ptr<FrameRecord> CFrameChain::WaitPop(const std::atomic<bool>& cance
         return nullptr;
     auto record = std::move(records_.front());
     records_.pop_front();
+    const bool empty = records_.empty();
+    lock.unlock();
+    if (empty)
+        emptied_.notify_all();
     return record;
+}
+
+bool CFrameChain::WaitEmpty(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return emptied_.wait_for(lock, timeout, [&] { return records_.empty(); });
 }
 
 void CFrameChain::WakeWaiters() {
@@ -56,6 +69,7 @@ void CFrameChain::Clear() {
         std::lock_guard lock(mutex_);
         gone.swap(records_);
     }
+    emptied_.notify_all();
     // The records are released outside the lock.
 }
 

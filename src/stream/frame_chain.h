@@ -32,12 +32,15 @@ public:
                                          std::chrono::milliseconds timeout);
     // Wakes every WaitPop so that it looks at its cancel flag again.
     void WakeWaiters();
+    // Blocks until a consumer took every record or `timeout` passed; true when empty.
+    bool WaitEmpty(std::chrono::milliseconds timeout);
     std::size_t Count() const;
     void Clear();
 
 private:
     mutable std::mutex mutex_;
     std::condition_variable arrived_;
+    std::condition_variable emptied_;
     std::deque<std::unique_ptr<FrameRecord>> records_;
 };
 

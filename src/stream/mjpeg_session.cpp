@@ -67,6 +67,7 @@ int CMJpegSession::Run() {
 void CMJpegSession::StopSequence() {
     StopReader();
     CloseSource();
+    LetDisplayShowQueued();
     StopConsumers();
     SleepMs(timings_.stopPause);
     ReleaseQueuedFrames();

@@ -240,6 +240,11 @@ void CStreamSession::CloseSource() {
     }
 }
 
+void CStreamSession::LetDisplayShowQueued() {
+    if (display_ && Window() && !IsStopRequested())
+        Window()->VideoQueue().WaitEmpty(milliseconds(timings_.stopPause));
+}
+
 void CStreamSession::StopConsumers() {
     if (display_)
         display_->StopThread(timings_.consumerStop);

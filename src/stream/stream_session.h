@@ -59,6 +59,11 @@ protected:
     void OnStopRequested() override;
 
     // Stop-sequence steps; each tolerates running twice.
+    // A stream that ended by itself (the camera hung up, a read failed) leaves the display
+    // path up to the stop pause to show the pictures already queued, instead of dropping
+    // them: a camera that sends a few frames and hangs up is still seen. A stop asked for
+    // does not wait.
+    void LetDisplayShowQueued();
     void StopReader();
     void CloseSource();
     void StopConsumers();

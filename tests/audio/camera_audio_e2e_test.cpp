@@ -153,8 +153,12 @@ TEST(CameraAudioEndToEnd, EveryRateInBothStreamKindsPlaysContinuouslyAndInOrder)
         EXPECT_LE(silent, 0.02);
         // A refill that comes late on a loaded machine lets the cursor into a half that
         // still holds older sound: those samples play again and the start of the new
-        // block is passed over. That must stay as rare as the silence.
-        EXPECT_LE(a.foreign + a.skipped, after.size() / 50) << "repeated or left-out samples";
+        // block is passed over. That must stay as rare as the silence; a stall or two of
+        // the whole machine (a few frames' worth) is tolerated, a fault that repeats on
+        // every half is not.
+        const std::size_t perFrame = tone.decoded.size() / std::max<std::size_t>(tone.frames, 1);
+        EXPECT_LE(a.foreign + a.skipped, after.size() / 50 + 4 * perFrame)
+            << "repeated or left-out samples";
         // The camera sends 8000 samples a second; all that came were decoded and played
         // (the last frame or two may still have been on their way at the stop).
         EXPECT_GE(tone.decoded.size(), static_cast<std::size_t>((tone.seconds - 0.5) * 8000));

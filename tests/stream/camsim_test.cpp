@@ -65,6 +65,8 @@ struct Engine {
     int RunToEnd(bool asf) {
         EXPECT_TRUE(Session(asf).Start());
         EXPECT_TRUE(WaitFor([&] { return Session(asf).IsFinished(); }, 15000));
+        // The end is reported after the finished flag is set: join the thread to see it.
+        Session(asf).StopAndJoin();
         return Session(asf).ExitCode();
     }
     void ExpectStoppedClean() {

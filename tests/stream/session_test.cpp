@@ -30,6 +30,8 @@ template <typename Session> struct Play {
     int RunToEnd() {
         EXPECT_TRUE(session.Start());
         EXPECT_TRUE(WaitFor([&] { return session.IsFinished(); }));
+        // The end is reported after the finished flag is set: join the thread to see it.
+        session.StopAndJoin();
         return session.ExitCode();
     }
     void ExpectCleanEnd() {
