@@ -3,6 +3,7 @@
 #include "hosting/hosted_control.h"
 #include "page_host.h"
 #include "page_options.h"
+#include "pool_threads_exit.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
                      qPrintable(options->saveDir));
         return 2;
     }
+    const kestrova::host::PoolThreadsEndFirst poolThreadsEndFirst;
     QApplication app(argc, argv);
     // What a registration tool does: load each module and call its DllRegisterServer.
     for (const QString& module : options->register_) {

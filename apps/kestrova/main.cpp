@@ -4,6 +4,7 @@
 #include "host_options.h"
 #include "host_run.h"
 #include "hosting/hosted_control.h"
+#include "pool_threads_exit.h"
 #include "viewer/player_host_interface.h"
 #include "viewer_window.h"
 
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
         (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
          qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const host::PoolThreadsEndFirst poolThreadsEndFirst;
     QApplication app(argc, argv);
     QStringList args = QApplication::arguments();
     args.removeFirst();

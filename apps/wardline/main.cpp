@@ -1,4 +1,5 @@
 // wardline: the motion configuration control against a camera or the built-in one.
+#include "pool_threads_exit.h"
 #include "wardline_options.h"
 #include "wardline_run.h"
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     }
     if (options->headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const kestrova::host::PoolThreadsEndFirst poolThreadsEndFirst;
     QApplication app(argc, argv);
     return kestrova::wardline::RunWardline(*options);
 }
