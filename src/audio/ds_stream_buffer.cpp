@@ -30,9 +30,11 @@ bool CDSStreamBuffer::Create(SoundDevice& device, const AudioFormat& format, int
         return false;
     }
     const auto h = static_cast<std::size_t>(half);
+    // The audio thread waits only for the middles and the stop; the start and half
+    // positions are still signalled, but may come late.
     const std::array<Notification, kEventCount> notes{{
-        {0, kEventStart},
-        {h, kEventHalf},
+        {0, kEventStart, false},
+        {h, kEventHalf, false},
         {Notification::kOffsetStop, kEventStopped},
         {h / 2, kEventMidFirst},
         {3 * h / 2, kEventMidSecond},

@@ -160,7 +160,7 @@ std::size_t LoopingRing::Pull(std::size_t bytes, std::uint8_t* out) {
     return moved;
 }
 
-std::size_t LoopingRing::BytesToNextEvent() const {
+std::size_t LoopingRing::BytesToNextPromptEvent() const {
     std::lock_guard lock(mutex_);
     if (!playing_) {
         return kNothingDue;
@@ -168,7 +168,7 @@ std::size_t LoopingRing::BytesToNextEvent() const {
     const std::size_t size = data_.size();
     std::size_t next = looping_ ? kNothingDue : size - cursor_;
     for (const Notification& n : notes_) {
-        if (n.offset == Notification::kOffsetStop) {
+        if (n.offset == Notification::kOffsetStop || !n.prompt) {
             continue;
         }
         // As in Pull: offset 0 is reached at the wrap, and a position the cursor stands

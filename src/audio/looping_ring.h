@@ -35,11 +35,12 @@ public:
     // into `out` when given, and signals the notifications it reaches in cursor order.
     // Returns the count advanced: less than asked only when a one-shot play reaches the end.
     std::size_t Pull(std::size_t bytes, std::uint8_t* out);
-    // While playing: how far the cursor moves until Pull next signals something (a
-    // notification position, or the end of a one-shot play). kNothingDue when nothing
-    // will: stopped, or looping without positions.
+    // While playing: how far the cursor moves until Pull next signals something that
+    // must come on time (a prompt notification position, or the end of a one-shot play);
+    // positions that are not prompt are signalled on the way. kNothingDue when nothing
+    // will: stopped, or looping without prompt positions.
     static constexpr std::size_t kNothingDue = static_cast<std::size_t>(-1);
-    std::size_t BytesToNextEvent() const;
+    std::size_t BytesToNextPromptEvent() const;
 
     // Makes the next `count` locks report a lost buffer until Restore (tests, fault runs).
     void LoseBuffer(int count);

@@ -78,7 +78,7 @@ struct NullSoundDevice::Shared {
             Advance(static_cast<std::size_t>(due - advanced));
             advanced = due;
         }
-        const std::size_t distance = current->BytesToNextEvent();
+        const std::size_t distance = current->BytesToNextPromptEvent();
         if (distance == LoopingRing::kNothingDue) {
             return Clock::time_point::max();
         }

@@ -17,10 +17,11 @@ namespace kestrova::audio {
 // A sound device without sound. A clock moves the play cursor of its buffer at
 // the format's byte rate (16000 bytes per second) and signals the notification
 // positions as the cursor reaches them, so the audio object runs exactly as it
-// would with a sound card. The clock sleeps until the next position is due (or a
-// play, stop, new position or new buffer changes what is due); whoever looks at
-// the cursor in between, or stops the buffer, first brings it to where the clock
-// says it is. Everything the cursor passes can go to a WAV file.
+// would with a sound card. The clock sleeps until the next prompt position is due
+// (or a play, stop, new position or new buffer changes what is due); positions that
+// are not prompt are signalled when it passes them. Whoever looks at the cursor in
+// between, or stops the buffer, first brings it to where the clock says it is.
+// Everything the cursor passes can go to a WAV file.
 // In manual-clock mode there is no clock thread: Advance() moves the cursor,
 // which makes tests step the buffer deterministically.
 class NullSoundDevice final : public SoundDevice {

@@ -12,11 +12,14 @@
 namespace kestrova::audio {
 
 // A position in a looping buffer at which the device signals an event number.
-// kOffsetStop asks for the event when playback stops instead.
+// kOffsetStop asks for the event when playback stops instead. A position that is not
+// `prompt` is for an event nobody waits on as it happens: the device may signal it late,
+// with the next prompt one, so a device that keeps time itself need not wake for it.
 struct Notification {
     static constexpr std::size_t kOffsetStop = std::numeric_limits<std::size_t>::max();
     std::size_t offset = 0;
     int event = 0;
+    bool prompt = true;
 };
 
 // Called by the device (from any of its threads) with the event number of a

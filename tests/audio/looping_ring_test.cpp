@@ -46,17 +46,17 @@ TEST(LoopingRing, SignalsPositionsInCursorOrderAndZeroAtTheWrap) {
     EXPECT_EQ(rec.events, (std::vector<int>{2}));
 }
 
-// The null device's clock sleeps for BytesToNextEvent: Pull must signal exactly there,
+// The null device's clock sleeps for BytesToNextPromptEvent: Pull must signal exactly there,
 // from every cursor position, positions at 0 and on the cursor included.
-TEST(LoopingRing, BytesToNextEventIsWhereTheNextSignalComes) {
+TEST(LoopingRing, BytesToNextPromptEventIsWhereTheNextSignalComes) {
     Recorder rec;
     const Notification notes[] = {
         {0, 0}, {50, 1}, {Notification::kOffsetStop, 2}, {25, 3}, {75, 4}};
     auto ring = LoopingRing::Make(100, notes, rec.Sink());
-    EXPECT_EQ(ring->BytesToNextEvent(), LoopingRing::kNothingDue) << "stopped";
+    EXPECT_EQ(ring->BytesToNextPromptEvent(), LoopingRing::kNothingDue) << "stopped";
     ring->Play(true);
     for (int step = 0; step < 260; ++step) {
-        const std::size_t next = ring->BytesToNextEvent();
+        const std::size_t next = ring->BytesToNextPromptEvent();
         ASSERT_GE(next, 1u);
         ASSERT_LE(next, 25u);
         rec.events.clear();
@@ -69,10 +69,23 @@ TEST(LoopingRing, BytesToNextEventIsWhereTheNextSignalComes) {
 
     auto silent = LoopingRing::Make(100, {}, {});
     silent->Play(true);
-    EXPECT_EQ(silent->BytesToNextEvent(), LoopingRing::kNothingDue) << "looping, no positions";
+    EXPECT_EQ(silent->BytesToNextPromptEvent(), LoopingRing::kNothingDue)
+        << "looping, no positions";
     silent->Play(false);
     silent->Pull(30, nullptr);
-    EXPECT_EQ(silent->BytesToNextEvent(), 70u) << "a one-shot play ends at the end";
+    EXPECT_EQ(silent->BytesToNextPromptEvent(), 70u) << "a one-shot play ends at the end";
+
+    // Positions that need not come on time are passed over, and signalled on the way.
+    rec.events.clear();
+    const Notification lazy[] = {{0, 0, false}, {50, 1}, {25, 3, false}};
+    auto mixed = LoopingRing::Make(100, lazy, rec.Sink());
+    mixed->Play(true);
+    EXPECT_EQ(mixed->BytesToNextPromptEvent(), 50u);
+    mixed->Pull(50, nullptr);
+    EXPECT_EQ(rec.events, (std::vector<int>{3, 1}));
+    EXPECT_EQ(mixed->BytesToNextPromptEvent(), 100u) << "a whole turn to the next prompt one";
+    mixed->Pull(100, nullptr);
+    EXPECT_EQ(rec.events, (std::vector<int>{3, 1, 0, 3, 1}));
 }
 
 TEST(LoopingRing, OneShotPlayStopsAtTheEnd) {
