@@ -2,6 +2,7 @@
 
 #include "net/curl_global.h"
 
+#include <algorithm>
 #include <curl/curl.h>
 
 namespace kestrova::net {
@@ -99,31 +100,42 @@ bool CurlTransfer::Start(const TransferSetup& setup) {
         bytesReceived_ = 0;
     }
     stop_.store(false);
-    worker_ = std::thread(&CurlTransfer::Run, this);
     return true;
 }
 
-void CurlTransfer::Run() {
-    CURL* easy = Easy(easy_);
+void CurlTransfer::Drive(std::unique_lock<std::mutex>& lock, const Deadline& deadline) {
+    auto remaining = [&deadline] {
+        if (!deadline)
+            return kPollMs;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+        return static_cast<int>(std::clamp<long long>(left.count(), 0, kPollMs));
+    };
+    if (driving_) {
+        // Another thread runs the transfer: it signals whatever it brings or ends.
+        if (!deadline)
+            changed_.wait(lock);
+        else
+            changed_.wait_until(lock, *deadline);
+        return;
+    }
+    driving_ = true;
+    const bool resume = paused_ && buffer_.CanAccept(refusedPiece_);
+    if (resume)
+        paused_ = false;
+    const std::uint64_t before = bytesReceived_;
+    const bool respondedBefore = responded_;
+    lock.unlock();
     CURLM* multi = Multi(multi_);
+    // Outside the lock: unpausing delivers the held piece through OnWrite at once.
+    if (resume)
+        curl_easy_pause(Easy(easy_), CURLPAUSE_CONT);
+    bool failed = false, done = false;
     CURLcode result = CURLE_OK;
-    bool done = false;
-    while (!done && !StopWanted()) {
-        bool resume = false;
-        {
-            std::lock_guard lock(mutex_);
-            if (paused_ && buffer_.CanAccept(refusedPiece_)) {
-                paused_ = false;
-                resume = true;
-            }
-        }
-        // Outside the lock: unpausing delivers the held piece through OnWrite at once.
-        if (resume)
-            curl_easy_pause(easy, CURLPAUSE_CONT);
+    auto perform = [&] {
         int running = 0;
         if (curl_multi_perform(multi, &running) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
-            break;
+            failed = true;
+            return;
         }
         int queued = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
@@ -132,19 +144,28 @@ void CurlTransfer::Run() {
                 done = true;
             }
         }
-        if (!done)
-            curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr);
+    };
+    perform();
+    if (!failed && !done && !StopWanted()) {
+        lock.lock();
+        const bool brought = bytesReceived_ != before || responded_ != respondedBefore;
+        lock.unlock();
+        // Nothing new yet: sleep until the socket, curl's own timers, a wakeup or the
+        // deadline, then take in what came.
+        if (!brought) {
+            curl_multi_poll(multi, nullptr, 0, remaining(), nullptr);
+            if (!StopWanted())
+                perform();
+        }
     }
-    std::lock_guard lock(mutex_);
-    if (!done) {
-        result_ = CURLE_ABORTED_BY_CALLBACK;
-        errorText_ = "aborted";
-    } else {
-        result_ = result;
-        if (result != CURLE_OK)
-            errorText_ = errorBuffer_[0] ? errorBuffer_ : curl_easy_strerror(result);
+    lock.lock();
+    driving_ = false;
+    if (failed || done) {
+        result_ = failed ? CURLE_FAILED_INIT : result;
+        if (result_ != CURLE_OK)
+            errorText_ = errorBuffer_[0] ? errorBuffer_ : curl_easy_strerror(CURLcode(result_));
+        phase_ = Phase::Ended;
     }
-    phase_ = Phase::Ended;
     changed_.notify_all();
 }
 
@@ -201,19 +222,10 @@ WaitResult CurlTransfer::WaitForResponse(Deadline deadline) {
             return WaitResult::Ready;
         if (phase_ != Phase::Running)
             return WaitResult::Failed;
-        if (!deadline) {
-            changed_.wait(lock);
-        } else if (changed_.wait_until(lock, *deadline) == std::cv_status::timeout) {
-            if (StopWanted())
-                return WaitResult::Aborted;
-            return responded_ ? WaitResult::Ready : WaitResult::TimedOut;
-        }
+        if (deadline && Clock::now() >= *deadline)
+            return WaitResult::TimedOut;
+        Drive(lock, deadline);
     }
-}
-
-void CurlTransfer::ResumeIfDrained() {
-    if (paused_ && buffer_.CanAccept(refusedPiece_))
-        curl_multi_wakeup(Multi(multi_));
 }
 
 long CurlTransfer::Read(std::span<uint8_t> out, bool returnEarly, Deadline deadline) {
@@ -224,23 +236,16 @@ long CurlTransfer::Read(std::span<uint8_t> out, bool returnEarly, Deadline deadl
         if (phase_ == Phase::Idle)
             return partial();
         const std::size_t took = buffer_.Take(out.subspan(got));
-        if (took > 0) {
-            got += took;
-            ResumeIfDrained();
-        }
+        got += took;
         if (got == out.size() || (returnEarly && got > 0))
             return static_cast<long>(got);
         if (StopWanted())
             return partial();
         if (phase_ == Phase::Ended)
             return got > 0 ? static_cast<long>(got) : (result_ == CURLE_OK ? 0L : -1L);
-        if (!deadline) {
-            changed_.wait(lock);
-        } else {
-            if (Clock::now() >= *deadline)
-                return got > 0 ? static_cast<long>(got) : kReadTimedOut;
-            changed_.wait_until(lock, *deadline);
-        }
+        if (deadline && Clock::now() >= *deadline)
+            return got > 0 ? static_cast<long>(got) : kReadTimedOut;
+        Drive(lock, deadline);
     }
 }
 
@@ -259,14 +264,21 @@ void CurlTransfer::ClearAbort() {
 }
 
 void CurlTransfer::Finish() {
-    if (worker_.joinable()) {
-        stop_.store(true);
-        {
-            std::lock_guard lock(mutex_);
-            changed_.notify_all();
+    {
+        std::unique_lock lock(mutex_);
+        if (phase_ == Phase::Running) {
+            // Whoever drives leaves the multi handle at once: its poll is woken and the
+            // progress callback ends the transfer. No thread starts driving afterwards.
+            stop_.store(true);
+            if (multi_)
+                curl_multi_wakeup(Multi(multi_));
+            changed_.wait(lock, [this] { return !driving_; });
+            result_ = CURLE_ABORTED_BY_CALLBACK;
+            errorText_ = "aborted";
+            phase_ = Phase::Ended;
+        } else {
+            changed_.wait(lock, [this] { return !driving_; });
         }
-        curl_multi_wakeup(Multi(multi_));
-        worker_.join();
     }
     ReleaseHandle();
     std::lock_guard lock(mutex_);

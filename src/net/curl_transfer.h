@@ -11,7 +11,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace kestrova::net {
@@ -31,9 +30,13 @@ struct TransferSetup {
 
 enum class WaitResult { Ready, Failed, Aborted, TimedOut };
 
-// One HTTP transfer driven by a curl multi handle on a worker thread of its own. The body
-// goes into a bounded receive buffer; when it is full the transfer pauses and the reader's
-// next drain resumes it. Status codes and redirects are not acted on: any body is data.
+// One HTTP transfer, driven by whichever thread waits on it: a thread that waits for the
+// answer or for body bytes runs the curl multi handle itself (one such driver at a time;
+// others wait for what it brings), so bytes reach the reader without a hand-over between
+// threads. The body goes into a bounded receive buffer; when it is full the transfer
+// pauses, and the next wait after a drain resumes it. While nobody waits, the connection
+// rests and the network holds back the sender. Status codes and redirects are not acted
+// on: any body is data.
 //
 // Threads: Start, Finish and the waits are for one owner thread at a time (the owner
 // serialises Start and Finish); Read may block on another thread while Finish runs;
@@ -65,8 +68,8 @@ public:
     void Abort();
     void ClearAbort();
 
-    // Ends a running transfer, joins its thread and releases the handle and the buffered
-    // bytes. Safe to call when nothing runs.
+    // Ends a running transfer, waits for its driver to leave and releases the handle and the
+    // buffered bytes. Safe to call when nothing runs.
     void Finish();
 
     // curl result of the ended transfer (0 while running or after a clean end).
@@ -81,9 +84,10 @@ private:
     static size_t OnWrite(char* data, size_t size, size_t count, void* self);
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
     static int OnProgress(void* self, long long, long long, long long, long long);
-    void Run();
+    // With mutex_ held through `lock`: one round of network work on this thread, at most
+    // until the deadline, or (while another thread drives) a wait for what it brings.
+    void Drive(std::unique_lock<std::mutex>& lock, const Deadline& deadline);
     bool StopWanted() const { return abort_.load() || stop_.load(); }
-    void ResumeIfDrained(); // caller holds mutex_
     void ReleaseHandle();
 
     void* multi_ = nullptr; // CURLM*, lives as long as this object so Abort can always wake it
@@ -91,7 +95,6 @@ private:
     void* headerList_ = nullptr;
     std::string body_;
     char errorBuffer_[256] = {};
-    std::thread worker_;
 
     std::atomic<bool> abort_{false};
     std::atomic<bool> stop_{false};
@@ -99,6 +102,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     Phase phase_ = Phase::Idle;
+    bool driving_ = false; // a thread is inside the multi handle
     bool responded_ = false;
     bool paused_ = false;
     std::size_t refusedPiece_ = 0; // size of the piece the transfer paused on
