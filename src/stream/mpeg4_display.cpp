@@ -123,7 +123,10 @@ int CMpeg4Display::Loop() {
         frame.reset();
 
         int length = static_cast<int>(input.size());
-        const int failed = decoder_decode(decoder_, output.data(), input.data(), &length);
+        // The picture is converted straight from the decoder's own store, not copied out.
+        mpeg4::PictureView view;
+        const int failed =
+            mpeg4::decoder_decode_view(decoder_, output.data(), input.data(), &length, &view);
         decoder_->deblocking = 0; // only the first picture after the start is deblocked
         if (failed) {
             ++dropped_;
@@ -145,7 +148,7 @@ int CMpeg4Display::Loop() {
             first = false;
         }
         const std::size_t luma = static_cast<std::size_t>(w) * h;
-        if (!converter_->Convert(output.data(), output.data() + luma, output.data() + luma * 5 / 4,
+        if (!converter_->Convert(view.y, view.cb, view.cr, view.luma_stride, view.chroma_stride,
                                  colour.data(), w, h)) {
             ++dropped_;
             continue;

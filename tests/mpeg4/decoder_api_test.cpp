@@ -142,6 +142,51 @@ TEST_F(DecoderApi, FirstFrameWithoutLayerHeaderIsDoubled1024x768) {
             ASSERT_EQ(out[5 * luma + size_t(2 * y) * 1024 + 2 * x],
                       p[luma + luma / 4 + size_t(y) * 512 + x]);
         }
+
+    // Read in place, a doubled picture is shown where it was written: in dst.
+    DecoderPtr viewed = make_decoder();
+    Bytes again(doubled);
+    Bytes in(bare);
+    int n = static_cast<int>(in.size());
+    PictureView view;
+    ASSERT_EQ(decoder_decode_view(viewed.get(), again.data(), in.data(), &n, &view), 0);
+    EXPECT_EQ(view.y, again.data());
+    EXPECT_EQ(view.cr, again.data() + 5 * luma);
+    EXPECT_EQ(view.luma_stride, 2048);
+    EXPECT_EQ(view.chroma_stride, 1024);
+    EXPECT_TRUE(again == out);
+}
+
+// The in-place view shows, sample for sample, what decoder_decode copies out, with and
+// without deblocking, and leaves dst alone.
+TEST_F(DecoderApi, InPlaceViewShowsWhatTheCopyHolds) {
+    const int w = 176, h = 144;
+    for (bool deblocking : {false, true}) {
+        DecoderPtr copying = make_decoder(deblocking), viewing = make_decoder(deblocking);
+        Bytes copy(size_t(w) * h * 3 / 2), untouched(copy.size(), 0xA5);
+        for (size_t i = 0; i < small_.frames.size(); ++i) {
+            ASSERT_EQ(decode(copying.get(), copy, small_.frames[i]), 0);
+            Bytes in(small_.frames[i]);
+            int n = static_cast<int>(in.size());
+            PictureView v;
+            ASSERT_EQ(decoder_decode_view(viewing.get(), untouched.data(), in.data(), &n, &v), 0);
+            EXPECT_EQ(n, static_cast<int>(in.size()));
+            const uint8_t* planes[3] = {v.y, v.cb, v.cr};
+            const uint8_t* expected[3] = {copy.data(), copy.data() + w * h,
+                                          copy.data() + w * h * 5 / 4};
+            for (int p = 0; p < 3; ++p) {
+                const int pw = p ? w / 2 : w, ph = p ? h / 2 : h;
+                const ptrdiff_t stride = p ? v.chroma_stride : v.luma_stride;
+                for (int y = 0; y < ph; ++y)
+                    ASSERT_TRUE(std::equal(planes[p] + y * stride, planes[p] + y * stride + pw,
+                                           expected[p] + y * pw))
+                        << "frame " << i << " plane " << p << " line " << y;
+            }
+            viewing->deblocking = copying->deblocking = 0; // as the display path does
+        }
+        EXPECT_TRUE(
+            std::all_of(untouched.begin(), untouched.end(), [](uint8_t b) { return b == 0xA5; }));
+    }
 }
 
 TEST_F(DecoderApi, CapacityIsCheckedAgainstThePlainSize) {

@@ -102,7 +102,9 @@ void finish_macroblock_row(DecoderState& s, int row) {
 
 namespace {
 
-bool decode_picture(DecoderState& s, uint8_t* dst) {
+// `in_place`: the picture stays in the reference store for the caller to read there;
+// only a doubled picture is written to dst.
+bool decode_picture(DecoderState& s, uint8_t* dst, bool in_place) {
     if (scan_headers(s) != ScanResult::Vop)
         return false;
     if (s.output_capacity >= 0 && output_bytes(s) > s.output_capacity)
@@ -119,7 +121,7 @@ bool decode_picture(DecoderState& s, uint8_t* dst) {
         // and (plain output) copy it out while it is still in the cache. A
         // picture that fails later may then have written part of dst.
         s.rows_finished_early = !s.deblocking;
-        s.row_output = s.rows_finished_early && !s.doubling ? dst : nullptr;
+        s.row_output = s.rows_finished_early && !s.doubling && !in_place ? dst : nullptr;
         s.picture_version = ++s.last_version;
         const bool ok =
             s.vop.type == PictureType::I ? decode_intra_picture(s) : decode_inter_picture(s);
@@ -149,7 +151,8 @@ bool decode_picture(DecoderState& s, uint8_t* dst) {
     } else {
         consume_stuffing(s.br);
     }
-    write_output(s, dst);
+    if (!in_place || s.doubling)
+        write_output(s, dst);
     return true;
 }
 
@@ -192,7 +195,11 @@ intptr_t decoder_create(void) {
     return reinterpret_cast<intptr_t>(static_cast<DECODER*>(s.release()));
 }
 
-int decoder_decode(DECODER* decoder, unsigned char* dst, unsigned char* data, int* out) {
+namespace kestrova::mpeg4 {
+namespace {
+
+int decode_call(DECODER* decoder, unsigned char* dst, unsigned char* data, int* out,
+                bool in_place) {
     if (!out)
         return 1;
     const int length = *out; // the input length comes in through *out
@@ -203,12 +210,37 @@ int decoder_decode(DECODER* decoder, unsigned char* dst, unsigned char* data, in
     }
     auto& s = static_cast<DecoderState&>(*decoder);
     s.br.reset(data, static_cast<size_t>(length));
-    if (!kestrova::mpeg4::decode_picture(s, dst)) {
+    if (!decode_picture(s, dst, in_place)) {
         *out = 4;
         return 1;
     }
     *out = static_cast<int>(s.br.byte_pos());
     return 0;
+}
+
+} // namespace
+
+int decoder_decode_view(DECODER* decoder, unsigned char* dst, unsigned char* data, int* out,
+                        PictureView* view) {
+    if (!view)
+        return 1;
+    const int failed = decode_call(decoder, dst, data, out, /*in_place=*/true);
+    if (failed)
+        return failed;
+    auto& s = static_cast<DecoderState&>(*decoder);
+    if (s.doubling) {
+        const size_t luma = size_t(s.width) * s.height;
+        *view = {dst, dst + 4 * luma, dst + 5 * luma, 2 * s.width, s.width};
+    } else {
+        *view = {s.ref_y(), s.ref_cb(), s.ref_cr(), s.layout.luma_stride, s.layout.chroma_stride};
+    }
+    return 0;
+}
+
+} // namespace kestrova::mpeg4
+
+int decoder_decode(DECODER* decoder, unsigned char* dst, unsigned char* data, int* out) {
+    return kestrova::mpeg4::decode_call(decoder, dst, data, out, /*in_place=*/false);
 }
 
 int decoder_set_output_capacity(DECODER* decoder, int bytes) {

@@ -48,3 +48,24 @@ KESTROVA_C_EXPORT int decoder_set_output_capacity(DECODER* decoder, int bytes);
 
 // Frees the decoder. Returns -1 for a null pointer, else 0.
 KESTROVA_C_EXPORT int decoder_destroy(DECODER* decoder);
+
+#include <cstddef>
+
+namespace kestrova::mpeg4 {
+
+// Where a decoded picture can be read: plane origins and the distance between lines.
+struct PictureView {
+    const uint8_t* y = nullptr;
+    const uint8_t* cb = nullptr;
+    const uint8_t* cr = nullptr;
+    ptrdiff_t luma_stride = 0;
+    ptrdiff_t chroma_stride = 0;
+};
+
+// decoder_decode without the copy out: on success `view` shows the picture where the
+// decoder keeps it, valid until the next call. Only a doubling decoder writes dst (its
+// picture exists nowhere else) and shows it there. Same arguments and results otherwise.
+int decoder_decode_view(DECODER* decoder, unsigned char* dst, unsigned char* data, int* out,
+                        PictureView* view);
+
+} // namespace kestrova::mpeg4

@@ -2,6 +2,7 @@
 
 #include "codec/c_export.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -37,6 +38,11 @@ public:
     // a null pointer or a converter that is not initialised.
     int Convert(const unsigned char* y, const unsigned char* cb, const unsigned char* cr,
                 unsigned char* bgr, int width, int height);
+    // The same from planes with lines `lumaStride` and `chromaStride` bytes apart (a
+    // decoder's own picture store, borders and all).
+    int Convert(const unsigned char* y, const unsigned char* cb, const unsigned char* cr,
+                std::ptrdiff_t lumaStride, std::ptrdiff_t chromaStride, unsigned char* bgr,
+                int width, int height);
     // Frees the clamp table when playback stops; Initialise may follow again.
     void ReleaseClampTable();
 

@@ -14,8 +14,9 @@ bool convertPicture(const ConversionTables& tables, const Kernel& kernel,
         picture.y == nullptr || picture.cb == nullptr || picture.cr == nullptr || bgr == nullptr) {
         return false;
     }
-    const std::ptrdiff_t lumaStride = width;
-    const std::ptrdiff_t chromaStride = width / 2;
+    const std::ptrdiff_t lumaStride = picture.lumaStride != 0 ? picture.lumaStride : width;
+    const std::ptrdiff_t chromaStride =
+        picture.chromaStride != 0 ? picture.chromaStride : width / 2;
     const std::ptrdiff_t outStride = std::ptrdiff_t{width} * 3;
     for (int line = 0; line < height; line += 2) {
         // Luma line 0 lands in the last output row: the bitmap is bottom-up.

@@ -2,6 +2,7 @@
 
 #include "codec/yuv/yuv_kernel.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kestrova::yuv {
@@ -10,6 +11,10 @@ struct PlanarPicture {
     const uint8_t* y;
     const uint8_t* cb;
     const uint8_t* cr;
+    // Bytes from one line of a plane to the next; 0 for planes packed without
+    // gaps (width, and width / 2 for the colour planes).
+    std::ptrdiff_t lumaStride = 0;
+    std::ptrdiff_t chromaStride = 0;
 };
 
 // Sizes the row kernels can take without writing past width x height x 3:

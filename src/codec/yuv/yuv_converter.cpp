@@ -26,8 +26,15 @@ int CYuvToRgb::Initialise() {
 
 int CYuvToRgb::Convert(const unsigned char* y, const unsigned char* cb, const unsigned char* cr,
                        unsigned char* bgr, int width, int height) {
+    return Convert(y, cb, cr, 0, 0, bgr, width, height);
+}
+
+int CYuvToRgb::Convert(const unsigned char* y, const unsigned char* cb, const unsigned char* cr,
+                       std::ptrdiff_t lumaStride, std::ptrdiff_t chromaStride, unsigned char* bgr,
+                       int width, int height) {
     const yuv::ConversionTables tables{m_clamp != nullptr ? m_colour.get() : nullptr, m_clamp};
-    return yuv::convertPicture(tables, yuv::bestKernel(), {y, cb, cr}, bgr, width, height) ? 1 : 0;
+    const yuv::PlanarPicture picture{y, cb, cr, lumaStride, chromaStride};
+    return yuv::convertPicture(tables, yuv::bestKernel(), picture, bgr, width, height) ? 1 : 0;
 }
 
 void CYuvToRgb::ReleaseClampTable() {
