@@ -1,4 +1,3 @@
-#include "stream/auto_reset_event.h"
 #include "stream/frame_chain.h"
 #include "stream/stream_thread.h"
 
@@ -41,21 +40,6 @@ TEST(FrameChain, FifoOwnershipAndConcurrentUse) {
     }
     producer.join();
     EXPECT_EQ(chain.Count(), 0u);
-}
-
-TEST(AutoResetEvent, OneSetReleasesOneWait) {
-    AutoResetEvent e;
-    EXPECT_FALSE(e.Wait(1));
-    e.Set();
-    e.Set(); // not counted: still one release
-    EXPECT_TRUE(e.Wait(0));
-    EXPECT_FALSE(e.Wait(5));
-    std::thread t([&] {
-        std::this_thread::sleep_for(10ms);
-        e.Set();
-    });
-    EXPECT_TRUE(e.Wait(5000));
-    t.join();
 }
 
 struct Window : StreamWindow {
