@@ -83,6 +83,9 @@ TEST(DecoderLifecycle, CreateDefaultsAndNullHandles) {
     EXPECT_EQ(decoder_decode(nullptr, out.data(), in.data(), &n), 1);
     EXPECT_EQ(n, 4);
     EXPECT_EQ(decoder_decode(d.get(), out.data(), in.data(), nullptr), 1);
+    n = 4;
+    EXPECT_EQ(decoder_decode_view(d.get(), out.data(), in.data(), &n, nullptr), 1);
+    EXPECT_EQ(n, 4);
 }
 
 TEST_F(DecoderApi, LayerHeaderGivesPlainOutputAndConsumedBytes) {

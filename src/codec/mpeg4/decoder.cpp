@@ -222,8 +222,11 @@ int decode_call(DECODER* decoder, unsigned char* dst, unsigned char* data, int* 
 
 int decoder_decode_view(DECODER* decoder, unsigned char* dst, unsigned char* data, int* out,
                         PictureView* view) {
-    if (!view)
+    if (!view) {
+        if (out)
+            *out = 4;
         return 1;
+    }
     const int failed = decode_call(decoder, dst, data, out, /*in_place=*/true);
     if (failed)
         return failed;
