@@ -123,14 +123,9 @@ int main(int argc, char** argv) {
     const int shortSeconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 4;
     const int longSeconds = argc > 2 ? std::max(shortSeconds + 5, std::atoi(argv[2])) : 24;
 
-    ReplayOptions o;
-    o.camera.width = 640;
-    o.camera.height = 480;
-    o.camera.fps = 30;
-    o.camera.maxStreams = 2;
-    o.paths = {"img/video.asf"};
     // Every run is a connection of its own, replayed from the start of the recording.
-    o.recordSeconds = longSeconds + 8;
+    ReplayOptions o = Replay640x480At30({"img/video.asf"}, longSeconds + 8);
+    o.camera.maxStreams = 2;
     ReplayCamera camera;
     std::string error;
     if (!camera.Start(o, &error)) {

@@ -138,12 +138,8 @@ void ParserThroughput(std::span<const uint8_t> stream, StreamKind kind) {
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::max(2.0, std::atof(argv[1])) : 10.0;
     const std::vector<int> cpus = AllowedCpus();
-    ReplayOptions o;
-    o.camera.width = 640;
-    o.camera.height = 480;
-    o.camera.fps = 30;
-    o.paths = {"img/video.asf", "img/mjpeg.cgi"};
-    o.recordSeconds = static_cast<int>(seconds + kWarmUpSeconds) + 3;
+    ReplayOptions o = Replay640x480At30({"img/video.asf", "img/mjpeg.cgi"},
+                                        static_cast<int>(seconds + kWarmUpSeconds) + 3);
     o.cpu = cpus.size() > 1 ? cpus.back() : -1;
     ReplayCamera camera;
     std::string error;

@@ -255,6 +255,16 @@ void Serve(Shared& sh, int fd, std::vector<std::string> paths) {
 
 } // namespace
 
+ReplayOptions Replay640x480At30(std::vector<std::string> paths, int recordSeconds) {
+    ReplayOptions o;
+    o.camera.width = 640;
+    o.camera.height = 480;
+    o.camera.fps = 30;
+    o.paths = std::move(paths);
+    o.recordSeconds = recordSeconds;
+    return o;
+}
+
 int64_t NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())

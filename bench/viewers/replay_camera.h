@@ -24,6 +24,10 @@ struct ReplayOptions {
     int cpu = -1; // processor the child runs on; -1 leaves it free
 };
 
+// The camera the benchmarks replay: the simulator's 640x480 picture at 30 fps, `paths`
+// recorded for `recordSeconds`.
+ReplayOptions Replay640x480At30(std::vector<std::string> paths, int recordSeconds);
+
 // A recorded HTTP answer: the bytes as they arrived and when (nanoseconds after the first).
 struct Recording {
     std::span<const uint8_t> bytes;

@@ -133,13 +133,9 @@ int main(int argc, char** argv) {
     const int most = argc > 2 ? std::max(1, std::atoi(argv[2])) : 40;
 
     const std::vector<int> cpus = AllowedCpus();
-    ReplayOptions o;
-    o.camera.width = 640;
-    o.camera.height = 480;
-    o.camera.fps = 30;
+    ReplayOptions o = Replay640x480At30({"img/video.asf"},
+                                        static_cast<int>(std::ceil(kWarmUpSeconds + window)) + 4);
     o.camera.maxStreams = 2;
-    o.paths = {"img/video.asf"};
-    o.recordSeconds = static_cast<int>(std::ceil(kWarmUpSeconds + window)) + 4;
     o.cpu = cpus.size() > 1 ? cpus.back() : -1;
     ReplayCamera camera;
     std::string error;
