@@ -104,12 +104,6 @@ bool CurlTransfer::Start(const TransferSetup& setup) {
 }
 
 void CurlTransfer::Drive(std::unique_lock<std::mutex>& lock, const Deadline& deadline) {
-    auto remaining = [&deadline] {
-        if (!deadline)
-            return kPollMs;
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
-        return static_cast<int>(std::clamp<long long>(left.count(), 0, kPollMs));
-    };
     if (driving_) {
         // Another thread runs the transfer: it signals whatever it brings or ends.
         if (!deadline)
@@ -153,7 +147,13 @@ void CurlTransfer::Drive(std::unique_lock<std::mutex>& lock, const Deadline& dea
         // Nothing new yet: sleep until the socket, curl's own timers, a wakeup or the
         // deadline, then take in what came.
         if (!brought) {
-            curl_multi_poll(multi, nullptr, 0, remaining(), nullptr);
+            int waitMs = kPollMs;
+            if (deadline) {
+                const auto left =
+                    std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+                waitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, kPollMs));
+            }
+            curl_multi_poll(multi, nullptr, 0, waitMs, nullptr);
             if (!StopWanted())
                 perform();
         }
@@ -185,8 +185,8 @@ size_t CurlTransfer::OnWrite(char* data, size_t size, size_t count, void* self) 
         t->buffer_.Append({reinterpret_cast<const uint8_t*>(data), n});
         t->bytesReceived_ += n;
     }
-    // Woken after the lock is let go, a reader does not block on it straight away. The
-    // transfer outlives its thread's callbacks, so the condition is still there.
+    // The callback runs on the driving waiter; any other waiter is woken after the lock
+    // is let go, so it does not block on it straight away.
     t->changed_.notify_all();
     return n;
 }
@@ -266,18 +266,19 @@ void CurlTransfer::ClearAbort() {
 void CurlTransfer::Finish() {
     {
         std::unique_lock lock(mutex_);
-        if (phase_ == Phase::Running) {
+        const bool running = phase_ == Phase::Running;
+        if (running) {
             // Whoever drives leaves the multi handle at once: its poll is woken and the
             // progress callback ends the transfer. No thread starts driving afterwards.
             stop_.store(true);
             if (multi_)
                 curl_multi_wakeup(Multi(multi_));
-            changed_.wait(lock, [this] { return !driving_; });
+        }
+        changed_.wait(lock, [this] { return !driving_; });
+        if (running) {
             result_ = CURLE_ABORTED_BY_CALLBACK;
             errorText_ = "aborted";
             phase_ = Phase::Ended;
-        } else {
-            changed_.wait(lock, [this] { return !driving_; });
         }
     }
     ReleaseHandle();
