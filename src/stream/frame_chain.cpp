@@ -22,13 +22,7 @@ std::unique_ptr<FrameRecord> CFrameChain::Pop() {
     std::unique_lock lock(mutex_);
     if (records_.empty())
         return nullptr;
-    auto record = std::move(records_.front());
-    records_.pop_front();
-    const bool empty = records_.empty();
-    lock.unlock();
-    if (empty)
-        emptied_.notify_all();
-    return record;
+    return TakeFront(lock);
 }
 
 std::unique_ptr<FrameRecord> CFrameChain::WaitPop(const std::atomic<bool>& cancel,
@@ -37,6 +31,10 @@ std::unique_ptr<FrameRecord> CFrameChain::WaitPop(const std::atomic<bool>& cance
     arrived_.wait_for(lock, timeout, [&] { return !records_.empty() || cancel.load(); });
     if (records_.empty() || cancel.load())
         return nullptr;
+    return TakeFront(lock);
+}
+
+std::unique_ptr<FrameRecord> CFrameChain::TakeFront(std::unique_lock<std::mutex>& lock) {
     auto record = std::move(records_.front());
     records_.pop_front();
     const bool empty = records_.empty();

@@ -38,6 +38,10 @@ public:
     void Clear();
 
 private:
+    // With `lock` held and a record queued: takes the first one, lets go of the lock and
+    // wakes WaitEmpty when that emptied the queue.
+    std::unique_ptr<FrameRecord> TakeFront(std::unique_lock<std::mutex>& lock);
+
     mutable std::mutex mutex_;
     std::condition_variable arrived_;
     std::condition_variable emptied_;
