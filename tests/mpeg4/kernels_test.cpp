@@ -186,34 +186,45 @@ void expect_mc_matches(McBlockFn fast, const char* name) {
 }
 
 // Exactly sized planes (no padding to hide over-reads) whose content takes
-// every path of the filter: flat areas with small noise (smoothing), blocks
-// of constant values (the default mode at block edges) and plain noise.
+// every path of the filter: flat areas with small noise (smoothing on bytes),
+// flat areas with rare spikes (smoothing on 16 bits at high strengths),
+// blocks of constant values (the default mode at block edges), plain noise
+// and extremes (saturated differences). Sizes cover partial groups of 32
+// columns and lines, narrow planes, strides past the width and planes wider
+// than one window of transposed columns; strengths cover both ends of the
+// vector range and past it.
 TEST(DeblockKernels, Avx2MatchesReference) {
     const DeblockFn fast = has_avx2() ? deblock_luma_avx2_kernel() : nullptr;
     if (!fast)
         GTEST_SKIP() << "no AVX2";
     std::mt19937 rng(5);
     struct Case {
-        int width, height;
+        int width, height, stride;
     };
-    for (const Case c : {Case{176, 144}, Case{72, 40}, Case{24, 16}, Case{16, 8}, Case{40, 30}})
-        for (int qp : {1, 2, 5, 12, 31, 36, 2000})
-            for (int content = 0; content < 4; ++content) {
-                std::vector<uint8_t> want(size_t(c.width) * c.height);
+    for (const Case c : {Case{176, 144, 176}, Case{72, 40, 72}, Case{24, 16, 24}, Case{16, 8, 16},
+                         Case{40, 30, 40}, Case{15, 21, 15}, Case{13, 13, 20}, Case{33, 70, 48},
+                         Case{1100, 24, 1100}, Case{1041, 12, 1104}})
+        for (int qp : {-1, 0, 1, 2, 5, 12, 31, 36, 63, 64, 2000})
+            for (int content = 0; content < 6; ++content) {
+                std::vector<uint8_t> want(size_t(c.stride) * c.height);
                 for (int y = 0; y < c.height; ++y)
-                    for (int x = 0; x < c.width; ++x) {
+                    for (int x = 0; x < c.stride; ++x) {
                         const int block = ((x / 8) * 37 + (y / 8) * 91) % 256;
+                        const int spike = rng() % 6 == 0 ? (rng() % 2 ? -16 : int(rng() % 60)) : 0;
                         const int v = content == 0   ? 100 + x / 4 + int(rng() % 3)
                                       : content == 1 ? block + int(rng() % 2)
                                       : content == 2 ? block / 8 + int(rng() % 5) // near kThr1
+                                      : content == 3 ? 128 + spike
+                                      : content == 4 ? int(rng() % 4) * 85
                                                      : int(rng() % 256);
-                        want[size_t(y) * c.width + x] = static_cast<uint8_t>(std::clamp(v, 0, 255));
+                        want[size_t(y) * c.stride + x] =
+                            static_cast<uint8_t>(std::clamp(v, 0, 255));
                     }
                 std::vector<uint8_t> got = want;
-                deblock_luma(want.data(), c.width, c.width, c.height, qp);
-                fast(got.data(), c.width, c.width, c.height, qp);
-                ASSERT_EQ(want, got)
-                    << c.width << "x" << c.height << " qp " << qp << " content " << content;
+                deblock_luma(want.data(), c.stride, c.width, c.height, qp);
+                fast(got.data(), c.stride, c.width, c.height, qp);
+                ASSERT_EQ(want, got) << c.width << "x" << c.height << " stride " << c.stride
+                                     << " qp " << qp << " content " << content;
             }
 }
 
