@@ -228,31 +228,23 @@ KESTROVA_AVX2 inline bool filter32(uint8_t* p, ptrdiff_t stride, const Limits& k
     return true;
 }
 
-// Thirty-two runs down the columns of ten lines from `line`.
-KESTROVA_AVX2 inline void filter_lines(uint8_t* line, ptrdiff_t stride, const Limits& k) {
-    filter32(line, stride, k);
-}
-
-// Horizontal edges: columns are independent, and each edge reads what the
-// one above it wrote, so edges go in order.
-KESTROVA_AVX2 void horizontal_edges(uint8_t* plane, ptrdiff_t stride, int width, int height,
-                                    const Limits& k) {
-    for (int e = 8; e + 4 < height; e += 8) {
-        uint8_t* line = plane + (e - 5) * stride;
-        int x = 0;
-        for (; x + 32 <= width; x += 32)
-            filter_lines(line + x, stride, k);
-        if (x == width)
-            continue;
-        // The last columns through a copy, so no byte past the plane is read.
-        alignas(32) uint8_t part[10][32] = {};
-        const size_t n = size_t(width - x);
-        for (int i = 0; i < 10; ++i)
-            std::memcpy(part[i], line + i * stride + x, n);
-        filter_lines(part[0], 32, k);
-        for (int i = 1; i <= 8; ++i)
-            std::memcpy(line + i * stride + x, part[i], n);
-    }
+// One horizontal edge, from `line` five lines above it: columns are
+// independent; each edge reads what the one above it wrote, so edges go in
+// order.
+KESTROVA_AVX2 void horizontal_edge(uint8_t* line, ptrdiff_t stride, int width, const Limits& k) {
+    int x = 0;
+    for (; x + 32 <= width; x += 32)
+        filter32(line + x, stride, k);
+    if (x == width)
+        return;
+    // The last columns through a copy, so no byte past the plane is read.
+    alignas(32) uint8_t part[10][32] = {};
+    const size_t n = size_t(width - x);
+    for (int i = 0; i < 10; ++i)
+        std::memcpy(part[i], line + i * stride + x, n);
+    filter32(part[0], 32, k);
+    for (int i = 1; i <= 8; ++i)
+        std::memcpy(line + i * stride + x, part[i], n);
 }
 
 // Where the unpack network below leaves column c: bit-reversed order.
@@ -295,62 +287,65 @@ inline int next_tile(int t, int n) {
     return t + 16 >= n ? n : std::min(t + 16, n - 16);
 }
 
-// Columns x0 .. x0 + n - 1 of up to 32 lines into `cols` (entry c holds
-// column x0 + c, line i in byte i). Lines past `rows` repeat the last one.
-KESTROVA_AVX2 void columns_in(uint8_t* const* line, int x0, int n, Columns& cols) {
+// Up to 32 lines of the plane; lines past `rows` repeat the last one, so
+// that the vector lanes they fill read inside the plane (and are not stored).
+template <bool kFull> struct Strip {
+    uint8_t* top;
+    ptrdiff_t stride;
+    int rows;
+    uint8_t* line(int i) const { return top + (kFull ? i : std::min(i, rows - 1)) * stride; }
+};
+
+// Columns x0 .. x0 + n - 1 of the strip into `cols` (entry c holds column
+// x0 + c, line i in byte i).
+template <bool kFull>
+KESTROVA_AVX2 void columns_in(const Strip<kFull>& strip, int x0, int n, Columns& cols) {
     for (int t = 0; t < n; t = next_tile(t, n)) {
         __m256i r[16];
         for (int i = 0; i < 16; ++i)
             r[i] = _mm256_inserti128_si256(
                 _mm256_castsi128_si256(
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(line[i] + x0 + t))),
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(line[i + 16] + x0 + t)), 1);
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(strip.line(i) + x0 + t))),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(strip.line(i + 16) + x0 + t)), 1);
         transpose16x2(r);
         for (int c = 0; c < 16; ++c)
             _mm256_store_si256(reinterpret_cast<__m256i*>(cols[t + c]), r[c]);
     }
 }
 
-KESTROVA_AVX2 void columns_out(const Columns& cols, uint8_t* const* line, int rows, int x0, int n) {
+template <bool kFull>
+KESTROVA_AVX2 void columns_out(const Columns& cols, const Strip<kFull>& strip, int x0, int n) {
     for (int t = 0; t < n; t = next_tile(t, n)) {
         __m256i r[16];
         for (int c = 0; c < 16; ++c)
             r[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(cols[t + c]));
         transpose16x2(r);
         for (int i = 0; i < 16; ++i) {
-            if (i < rows)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(line[i] + x0 + t),
+            if (kFull || i < strip.rows)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(strip.line(i) + x0 + t),
                                  _mm256_castsi256_si128(r[i]));
-            if (i + 16 < rows)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(line[i + 16] + x0 + t),
+            if (kFull || i + 16 < strip.rows)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(strip.line(i + 16) + x0 + t),
                                  _mm256_extracti128_si256(r[i], 1));
         }
     }
 }
 
-// Vertical edges, 32 lines at a time through transposed columns: lines are
+// Vertical edges of a strip through transposed columns: lines are
 // independent of each other, and each edge reads what the one left of it
 // wrote. Needs width >= 16.
-KESTROVA_AVX2 void vertical_edges(uint8_t* plane, ptrdiff_t stride, int width, int height,
-                                  const Limits& k) {
-    alignas(32) Columns cols;
-    for (int y0 = 0; y0 < height; y0 += 32) {
-        const int rows = std::min(32, height - y0);
-        uint8_t* line[32];
-        for (int i = 0; i < 32; ++i)
-            line[i] = plane + (y0 + std::min(i, rows - 1)) * stride;
-        for (int edge = 8; edge + 4 < width;) {
-            const int x0 = std::min(edge - 5, width - 16);
-            const int n = std::min(kWindow, width - x0);
-            columns_in(line, x0, n, cols);
-            bool changed = false;
-            for (; edge + 4 < x0 + n; edge += 8) {
-                uint8_t(*c)[32] = cols + (edge - 5 - x0);
-                changed |= filter32(c[0], 32, k);
-            }
-            if (changed)
-                columns_out(cols, line, rows, x0, n);
-        }
+template <bool kFull>
+KESTROVA_AVX2 void vertical_edges(const Strip<kFull>& strip, int width, const Limits& k,
+                                  Columns& cols) {
+    for (int edge = 8; edge + 4 < width;) {
+        const int x0 = std::min(edge - 5, width - 16);
+        const int n = std::min(kWindow, width - x0);
+        columns_in(strip, x0, n, cols);
+        bool changed = false;
+        for (; edge + 4 < x0 + n; edge += 8)
+            changed |= filter32(cols[edge - 5 - x0], 32, k);
+        if (changed)
+            columns_out(cols, strip, x0, n);
     }
 }
 
@@ -361,8 +356,20 @@ KESTROVA_AVX2 void deblock_luma_avx2(uint8_t* plane, ptrdiff_t stride, int width
     if (qp > kMaxVectorQp || width < 16)
         return deblock_luma(plane, stride, width, height, qp);
     const Limits k = limits_for(qp);
-    horizontal_edges(plane, stride, width, height, k);
-    vertical_edges(plane, stride, width, height, k);
+    // Strip by strip, so that the lines stay in the cache between the two
+    // directions: a strip's vertical edges go once no horizontal edge is
+    // left that reads or writes its lines (the one at its bottom line + 1
+    // writes up to three lines into it).
+    alignas(32) Columns cols;
+    int edge = 8; // next horizontal edge
+    for (int y0 = 0; y0 < height; y0 += 32) {
+        for (; edge <= y0 + 32 && edge + 4 < height; edge += 8)
+            horizontal_edge(plane + (edge - 5) * stride, stride, width, k);
+        if (height - y0 >= 32)
+            vertical_edges(Strip<true>{plane + y0 * stride, stride, 32}, width, k, cols);
+        else
+            vertical_edges(Strip<false>{plane + y0 * stride, stride, height - y0}, width, k, cols);
+    }
 }
 
 } // namespace
