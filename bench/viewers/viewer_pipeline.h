@@ -40,6 +40,8 @@ public:
 
     void PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     void DrawPicture(const stream::VideoPicture& picture) override;
+    // The composer converts MPEG-4 planes straight into the display surface.
+    bool TakesPlanarPictures() const override { return true; }
 
 private:
     class SilentAudio;

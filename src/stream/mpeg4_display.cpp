@@ -2,6 +2,7 @@
 
 #include "codec/mpeg4/decoder.h"
 #include "codec/yuv/yuv2rgb.h"
+#include "codec/yuv/yuv_convert.h"
 #include "stream/player_exception.h"
 
 #include <algorithm>
@@ -95,8 +96,10 @@ int CMpeg4Display::Loop() {
     const std::size_t inputCapacity = profile_.mpeg4InputCapacity > 0
                                           ? profile_.mpeg4InputCapacity
                                           : static_cast<std::size_t>(width_) * height_;
+    // A window that converts the planes itself needs no 24-bit picture from here.
+    const bool windowConverts = Window()->TakesPlanarPictures();
     std::vector<uint8_t> output(pixels * 4);
-    std::vector<uint8_t> colour(pixels * 3);
+    std::vector<uint8_t> colour(windowConverts ? 0 : pixels * 3);
     std::vector<uint8_t> input;
     input.reserve(inputCapacity);
     decoder_set_output_capacity(decoder_, static_cast<int>(output.size()));
@@ -148,8 +151,13 @@ int CMpeg4Display::Loop() {
             first = false;
         }
         const std::size_t luma = static_cast<std::size_t>(w) * h;
-        if (!converter_->Convert(view.y, view.cb, view.cr, view.luma_stride, view.chroma_stride,
-                                 colour.data(), w, h)) {
+        if (windowConverts) {
+            if (!yuv::isConvertibleSize(w, h)) {
+                ++dropped_;
+                continue;
+            }
+        } else if (!converter_->Convert(view.y, view.cb, view.cr, view.luma_stride,
+                                        view.chroma_stride, colour.data(), w, h)) {
             ++dropped_;
             continue;
         }
@@ -160,7 +168,12 @@ int CMpeg4Display::Loop() {
             picture.height = h;
             picture.stride = w * 3;
             picture.timestamp = timestamp;
-            picture.bgr = std::span<const uint8_t>(colour.data(), luma * 3);
+            const PlanarSource planes{
+                view.y, view.cb, view.cr, view.luma_stride, view.chroma_stride, converter_.get()};
+            if (windowConverts)
+                picture.planar = &planes;
+            else
+                picture.bgr = std::span<const uint8_t>(colour.data(), luma * 3);
             Window()->DrawPicture(picture);
         }
         Window()->SetVideoClock(timestamp);

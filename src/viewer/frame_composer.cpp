@@ -1,5 +1,7 @@
 #include "viewer/frame_composer.h"
 
+#include "codec/yuv/yuv2rgb.h"
+#include "codec/yuv/yuv_convert.h"
 #include "viewer/picture_transform.h"
 #include "viewer/snapshot_builder.h"
 #include "viewer/view_math.h"
@@ -25,8 +27,11 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
     std::lock_guard compose(composeMutex_);
     const int w = picture.width;
     const int h = picture.height;
-    if (w <= 0 || h <= 0 || picture.stride < w * 3 ||
-        picture.bgr.size() < static_cast<std::size_t>(picture.stride) * (h - 1) + w * 3)
+    const stream::PlanarSource* planes = picture.planar;
+    if (planes ? !planes->converter || !yuv::isConvertibleSize(w, h) || w > yuv::kMaxSurfaceWidth
+               : w <= 0 || h <= 0 || picture.stride < w * 3 ||
+                     picture.bgr.size() < static_cast<std::size_t>(picture.stride) * (h - 1) +
+                                              static_cast<std::size_t>(w) * 3)
         return false;
 
     view.width.store(w);
@@ -58,9 +63,19 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
     const bool direct = !zoom.on && dw == w && dh == h;
     const bool snapshot = view.snapshotRequest.load();
     if (!direct || snapshot) {
+        const uint8_t* bgr = picture.bgr.data();
+        int stride = picture.stride;
+        if (planes) {
+            bgr_.resize(static_cast<std::size_t>(w) * h * 3);
+            if (!planes->converter->Convert(planes->y, planes->cb, planes->cr, planes->lumaStride,
+                                            planes->chromaStride, bgr_.data(), w, h))
+                return false;
+            bgr = bgr_.data();
+            stride = w * 3;
+        }
         if (!Ensure(picture_, w, h, QImage::Format_BGR888))
             return false;
-        TransformToTopDown(picture.bgr.data(), picture.stride, w, h, mode, picture_.bits(),
+        TransformToTopDown(bgr, stride, w, h, mode, picture_.bits(),
                            static_cast<int>(picture_.bytesPerLine()));
     }
 
@@ -73,7 +88,13 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
         view.snapshotRequest.store(false);
     }
 
-    if (direct) {
+    if (direct && planes) {
+        // Straight from the decoder's planes: no 24-bit picture in between.
+        if (!planes->converter->ConvertToSurface(
+                planes->y, planes->cb, planes->cr, planes->lumaStride, planes->chromaStride,
+                back_.bits(), back_.bytesPerLine(), w, h, (mode & 1) != 0, (mode & 2) != 0))
+            return false;
+    } else if (direct) {
         TransformToTopDownXrgb(picture.bgr.data(), picture.stride, w, h, mode, back_.bits(),
                                static_cast<int>(back_.bytesPerLine()));
     } else {
@@ -97,10 +118,12 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
     return true;
 }
 
-void FrameComposer::Paint(QPainter& painter) const {
+QRect FrameComposer::Paint(QPainter& painter) const {
     std::lock_guard lock(frontMutex_);
-    if (!front_.isNull())
-        painter.drawImage(0, 0, front_);
+    if (front_.isNull())
+        return {};
+    painter.drawImage(0, 0, front_);
+    return front_.rect();
 }
 
 QImage FrameComposer::Latest() const {

@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <sys/stat.h>
 #include <thread>
 
@@ -510,8 +511,11 @@ void CVideoWindow::OnAudioReady() {
 
 void CVideoWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), Qt::white);
-    composer_.Paint(p);
+    // White only where the picture does not reach: filling the whole window under it
+    // would write every pixel twice per frame.
+    const QRegion uncovered = QRegion(rect()).subtracted(composer_.Paint(p));
+    for (const QRect& r : uncovered)
+        p.fillRect(r, Qt::white);
 }
 
 void CVideoWindow::mousePressEvent(QMouseEvent* e) {

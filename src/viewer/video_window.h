@@ -74,6 +74,8 @@ public:
     // Engine side (any thread).
     void PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     void DrawPicture(const stream::VideoPicture& picture) override;
+    // The composer converts MPEG-4 planes straight into the display surface.
+    bool TakesPlanarPictures() const override { return true; }
     void StreamDiagnostic(int code, const std::string& text) override;
 
     // Set-up by hosts and tests, before the first play.

@@ -1,8 +1,12 @@
 #include "codec/image/bitmap.h"
+#include "codec/yuv/yuv2rgb.h"
+#include "viewer/frame_composer.h"
 #include "viewer/picture_transform.h"
 #include "viewer/snapshot_builder.h"
 
+#include <QImage>
 #include <gtest/gtest.h>
+#include <random>
 #include <vector>
 
 namespace kestrova::viewer {
@@ -126,6 +130,53 @@ TEST(SnapshotBuilderTest, EmptyPictureBuildsNothing) {
     BuildSnapshot(&none, 0, 0, 0, {}, full, preview);
     EXPECT_FALSE(full.IsValid());
     EXPECT_FALSE(preview.IsValid());
+}
+
+// An MPEG-4 picture handed over as planes is composed into the same surface and the same
+// snapshot as its 24-bit form, shown directly or scaled, in every mirror mode.
+TEST(FrameComposerTest, PlanarPicturesComposeLikeTheirTwentyFourBitForm) {
+    constexpr int w = 64, h = 48;
+    std::vector<uint8_t> y(w * h), cb(w * h / 4), cr(w * h / 4);
+    std::mt19937 rng(3);
+    for (auto* plane : {&y, &cb, &cr})
+        for (uint8_t& v : *plane)
+            v = static_cast<uint8_t>(rng());
+    CYuvToRgb converter;
+    ASSERT_EQ(converter.Initialise(), 1);
+    std::vector<uint8_t> bgr(w * h * 3);
+    ASSERT_EQ(converter.Convert(y.data(), cb.data(), cr.data(), bgr.data(), w, h), 1);
+    const stream::PlanarSource planes{y.data(), cb.data(), cr.data(), w, w / 2, &converter};
+
+    for (const int percent : {100, 50})
+        for (int mode = 0; mode < 4; ++mode) {
+            QImage surface[2];
+            std::vector<uint8_t> snapshot[2];
+            for (int planar = 0; planar < 2; ++planar) {
+                PathView view;
+                view.mirrorMode = mode;
+                view.percent = percent;
+                view.snapshotRequest = true;
+                stream::VideoPicture picture;
+                picture.width = w;
+                picture.height = h;
+                picture.stride = w * 3;
+                if (planar)
+                    picture.planar = &planes;
+                else
+                    picture.bgr = bgr;
+                FrameComposer composer;
+                ASSERT_TRUE(composer.Compose(picture, view));
+                ASSERT_TRUE(composer.Compose(picture, view)); // a second one, no snapshot
+                surface[planar] = composer.Latest();
+                const FrameImage& full = view.snapshotFull;
+                ASSERT_TRUE(full.IsValid());
+                snapshot[planar].assign(full.Bits(), full.Bits() + full.Stride() * full.Height());
+            }
+            const std::string what =
+                "percent " + std::to_string(percent) + " mode " + std::to_string(mode);
+            EXPECT_EQ(surface[1], surface[0]) << what;
+            EXPECT_EQ(snapshot[1], snapshot[0]) << what;
+        }
 }
 
 } // namespace

@@ -43,6 +43,13 @@ public:
     int Convert(const unsigned char* y, const unsigned char* cb, const unsigned char* cr,
                 std::ptrdiff_t lumaStride, std::ptrdiff_t chromaStride, unsigned char* bgr,
                 int width, int height);
+    // The same picture as top-down 32-bit pixels 0xFFRRGGBB on a display surface, rows
+    // `surfaceStride` bytes apart: `flip` puts luma line 0 last, `mirror` reverses each
+    // row. Same bytes as Convert gives, widened; widths over 4096 are refused too.
+    int ConvertToSurface(const unsigned char* y, const unsigned char* cb, const unsigned char* cr,
+                         std::ptrdiff_t lumaStride, std::ptrdiff_t chromaStride,
+                         unsigned char* surface, std::ptrdiff_t surfaceStride, int width,
+                         int height, bool flip, bool mirror) const;
     // Frees the clamp table when playback stops; Initialise may follow again.
     void ReleaseClampTable();
 

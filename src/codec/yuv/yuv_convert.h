@@ -27,4 +27,23 @@ bool isConvertibleSize(int width, int height);
 bool convertPicture(const ConversionTables& tables, const Kernel& kernel,
                     const PlanarPicture& picture, uint8_t* bgr, int width, int height);
 
+// The widest picture convertPictureToSurface takes (its two-row staging lives on the stack).
+inline constexpr int kMaxSurfaceWidth = 4096;
+
+// How a picture lands on a 32-bit surface.
+struct SurfaceTarget {
+    uint8_t* top;          // the surface's first row
+    std::ptrdiff_t stride; // bytes from one surface row to the next
+    bool flip = false;     // luma line 0 goes to the last row
+    bool mirror = false;   // each row right to left
+};
+
+// Converts a 4:2:0 picture into top-down 32-bit pixels 0xFFRRGGBB, exactly the bytes
+// convertPicture gives widened to 32 bits. Each pair of lines passes through a two-row
+// staging in the first-level cache, so no 24-bit picture is written in between. Refuses
+// (writing nothing) what convertPicture refuses and widths over kMaxSurfaceWidth.
+bool convertPictureToSurface(const ConversionTables& tables, const Kernel& kernel,
+                             const PlanarPicture& picture, const SurfaceTarget& target, int width,
+                             int height);
+
 } // namespace kestrova::yuv

@@ -37,6 +37,19 @@ int CYuvToRgb::Convert(const unsigned char* y, const unsigned char* cb, const un
     return yuv::convertPicture(tables, yuv::bestKernel(), picture, bgr, width, height) ? 1 : 0;
 }
 
+int CYuvToRgb::ConvertToSurface(const unsigned char* y, const unsigned char* cb,
+                                const unsigned char* cr, std::ptrdiff_t lumaStride,
+                                std::ptrdiff_t chromaStride, unsigned char* surface,
+                                std::ptrdiff_t surfaceStride, int width, int height, bool flip,
+                                bool mirror) const {
+    const yuv::ConversionTables tables{m_clamp != nullptr ? m_colour.get() : nullptr, m_clamp};
+    const yuv::PlanarPicture picture{y, cb, cr, lumaStride, chromaStride};
+    const yuv::SurfaceTarget target{surface, surfaceStride, flip, mirror};
+    return yuv::convertPictureToSurface(tables, yuv::bestKernel(), picture, target, width, height)
+               ? 1
+               : 0;
+}
+
 void CYuvToRgb::ReleaseClampTable() {
     m_clamp = nullptr;
     m_clampRaw.reset();
