@@ -29,6 +29,15 @@ bool has_avx2() {
 #endif
 }
 
+bool has_avx512bw() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+#else
+    return false;
+#endif
+}
+
 // Runs put and add of the reference and of `k` on copies of the block and of
 // a random 8x8 picture area (stride 11, guard bytes around it) and reports the
 // first difference.
@@ -189,21 +198,30 @@ void expect_mc_matches(McBlockFn fast, const char* name) {
 // every path of the filter: flat areas with small noise (smoothing on bytes),
 // flat areas with rare spikes (smoothing on 16 bits at high strengths),
 // blocks of constant values (the default mode at block edges), plain noise
-// and extremes (saturated differences). Sizes cover partial groups of 32
-// columns and lines, narrow planes, strides past the width and planes wider
+// and extremes (saturated differences). Sizes cover whole and partial
+// groups of 32 and 64 columns and lines, narrow planes, strides past the width and planes wider
 // than one window of transposed columns; strengths cover both ends of the
 // vector range and past it.
-TEST(DeblockKernels, Avx2MatchesReference) {
-    const DeblockFn fast = has_avx2() ? deblock_luma_avx2_kernel() : nullptr;
-    if (!fast)
-        GTEST_SKIP() << "no AVX2";
+TEST(DeblockKernels, VectorKernelsMatchReference) {
+    struct Kernel {
+        const char* name;
+        DeblockFn fn;
+    };
+    std::vector<Kernel> kernels;
+    if (has_avx2())
+        kernels.push_back({"avx2", deblock_luma_avx2_kernel()});
+    if (has_avx512bw())
+        kernels.push_back({"avx512", deblock_luma_avx512_kernel()});
+    std::erase_if(kernels, [](const Kernel& k) { return !k.fn; });
+    if (kernels.empty())
+        GTEST_SKIP() << "no vector kernel";
     std::mt19937 rng(5);
     struct Case {
         int width, height, stride;
     };
     for (const Case c : {Case{176, 144, 176}, Case{72, 40, 72}, Case{24, 16, 24}, Case{16, 8, 16},
                          Case{40, 30, 40}, Case{15, 21, 15}, Case{13, 13, 20}, Case{33, 70, 48},
-                         Case{1100, 24, 1100}, Case{1041, 12, 1104}})
+                         Case{1100, 24, 1100}, Case{1041, 12, 1104}, Case{128, 64, 136}})
         for (int qp : {-1, 0, 1, 2, 5, 12, 31, 36, 63, 64, 2000})
             for (int content = 0; content < 6; ++content) {
                 std::vector<uint8_t> want(size_t(c.stride) * c.height);
@@ -220,11 +238,15 @@ TEST(DeblockKernels, Avx2MatchesReference) {
                         want[size_t(y) * c.stride + x] =
                             static_cast<uint8_t>(std::clamp(v, 0, 255));
                     }
-                std::vector<uint8_t> got = want;
+                const std::vector<uint8_t> in = want;
                 deblock_luma(want.data(), c.stride, c.width, c.height, qp);
-                fast(got.data(), c.stride, c.width, c.height, qp);
-                ASSERT_EQ(want, got) << c.width << "x" << c.height << " stride " << c.stride
-                                     << " qp " << qp << " content " << content;
+                for (const Kernel& k : kernels) {
+                    std::vector<uint8_t> got = in;
+                    k.fn(got.data(), c.stride, c.width, c.height, qp);
+                    ASSERT_EQ(want, got)
+                        << k.name << " " << c.width << "x" << c.height << " stride " << c.stride
+                        << " qp " << qp << " content " << content;
+                }
             }
 }
 

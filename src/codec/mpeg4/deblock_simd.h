@@ -1,6 +1,6 @@
 #pragma once
 
-// Vector version of the luma deblocking filter; same bytes as deblock_luma
+// Vector versions of the luma deblocking filter; same bytes as deblock_luma
 // for every input.
 
 #include <cstddef>
@@ -12,5 +12,7 @@ using DeblockFn = void (*)(uint8_t* plane, ptrdiff_t stride, int width, int heig
 
 // Needs AVX2; only call after checking the CPU. Null on other machines.
 DeblockFn deblock_luma_avx2_kernel();
+// Needs AVX-512 F and BW; the same conditions.
+DeblockFn deblock_luma_avx512_kernel();
 
 } // namespace kestrova::mpeg4

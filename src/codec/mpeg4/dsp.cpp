@@ -31,6 +31,9 @@ Dsp detect() {
             d.mc_block = mc;
         d.name = "avx2";
     }
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
+        if (DeblockFn f = deblock_luma_avx512_kernel())
+            d.deblock_luma = f;
 #endif
     return d;
 }
