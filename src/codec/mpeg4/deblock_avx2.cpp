@@ -34,6 +34,13 @@ struct Avx2 {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(line(1)), _mm256_extracti128_si256(v, 1));
     }
 
+    // Exchanges the high half of r[0] with the low half of r[1].
+    KESTROVA_VEC static void transpose_parts(Vec* r) {
+        const Vec a = r[0], b = r[1];
+        r[0] = _mm256_permute2x128_si256(a, b, 0x20);
+        r[1] = _mm256_permute2x128_si256(a, b, 0x31);
+    }
+
     KESTROVA_VEC static Vec zero() { return _mm256_setzero_si256(); }
     KESTROVA_VEC static Vec set8(int c) { return _mm256_set1_epi8(static_cast<char>(c)); }
     KESTROVA_VEC static Vec set16(int c) { return _mm256_set1_epi16(static_cast<short>(c)); }

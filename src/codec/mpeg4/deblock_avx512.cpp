@@ -43,6 +43,18 @@ struct Avx512 {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(line(3)), _mm512_extracti32x4_epi32(v, 3));
     }
 
+    // Exchanges 128-bit part j of r[p] with part p of r[j].
+    KESTROVA_VEC static void transpose_parts(Vec* r) {
+        const Vec t0 = _mm512_shuffle_i64x2(r[0], r[1], _MM_SHUFFLE(1, 0, 1, 0));
+        const Vec t1 = _mm512_shuffle_i64x2(r[0], r[1], _MM_SHUFFLE(3, 2, 3, 2));
+        const Vec t2 = _mm512_shuffle_i64x2(r[2], r[3], _MM_SHUFFLE(1, 0, 1, 0));
+        const Vec t3 = _mm512_shuffle_i64x2(r[2], r[3], _MM_SHUFFLE(3, 2, 3, 2));
+        r[0] = _mm512_shuffle_i64x2(t0, t2, _MM_SHUFFLE(2, 0, 2, 0));
+        r[1] = _mm512_shuffle_i64x2(t0, t2, _MM_SHUFFLE(3, 1, 3, 1));
+        r[2] = _mm512_shuffle_i64x2(t1, t3, _MM_SHUFFLE(2, 0, 2, 0));
+        r[3] = _mm512_shuffle_i64x2(t1, t3, _MM_SHUFFLE(3, 1, 3, 1));
+    }
+
     KESTROVA_VEC static Vec zero() { return _mm512_setzero_si512(); }
     KESTROVA_VEC static Vec set8(int c) { return _mm512_set1_epi8(static_cast<char>(c)); }
     KESTROVA_VEC static Vec set16(int c) { return _mm512_set1_epi16(static_cast<short>(c)); }

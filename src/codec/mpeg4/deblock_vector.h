@@ -269,11 +269,11 @@ template <class V> KESTROVA_VEC inline void transpose16(typename V::Vec* r) {
         r[c] = b[kColumnSlot[c]];
 }
 
-// Start of the tile after the one at t, of the 16-column tiles covering
-// n >= 16 columns (the last one overlaps its neighbour when n is not a
-// multiple of 16); n when done.
-inline int next_tile(int t, int n) {
-    return t + 16 >= n ? n : std::min(t + 16, n - 16);
+// Start of the tile after the one at t, of the w-column tiles covering
+// n >= w columns (the last one overlaps its neighbour when n is not a
+// multiple of w); n when done.
+inline int next_tile(int t, int n, int w) {
+    return t + w >= n ? n : std::min(t + w, n - w);
 }
 
 // Up to kLanes lines of the plane; lines past `rows` repeat the last one, so
@@ -283,6 +283,7 @@ template <bool kFull> struct Strip {
     ptrdiff_t stride;
     int rows;
     uint8_t* line(int i) const { return top + (kFull ? i : std::min(i, rows - 1)) * stride; }
+    bool has(int i) const { return kFull || i < rows; }
 };
 
 // Columns transposed at a time for the vertical edges; wider planes go
@@ -290,11 +291,71 @@ template <bool kFull> struct Strip {
 template <class V> constexpr int kWindow = 1024;
 template <class V> using Columns = uint8_t[kWindow<V>][V::kLanes];
 
+// A square of kLanes lines by kLanes columns goes through parts of 16 x 16
+// bytes: lines i, i + 16, ... have their 128-bit parts exchanged
+// (V::transpose_parts) so that vector p holds columns 16 p .. 16 p + 15 of
+// all of them, and each set of sixteen such vectors is transposed as above.
+// Whole lines are loaded and stored, and no more shuffles are spent than the
+// transposition needs.
+template <class V> constexpr int kParts = V::kLanes / 16;
+template <class V> using Parts = typename V::Vec[kParts<V>][16];
+
+template <class V, bool kFull>
+KESTROVA_VEC inline void square_in(const Strip<kFull>& strip, int x, Parts<V>& parts,
+                                   uint8_t (*cols)[V::kLanes]) {
+    for (int i = 0; i < 16; ++i) {
+        typename V::Vec r[kParts<V>];
+        for (int j = 0; j < kParts<V>; ++j)
+            r[j] = V::load(strip.line(i + 16 * j) + x);
+        V::transpose_parts(r);
+        for (int p = 0; p < kParts<V>; ++p)
+            parts[p][i] = r[p];
+    }
+    for (int p = 0; p < kParts<V>; ++p) {
+        typename V::Vec r[16];
+        for (int i = 0; i < 16; ++i)
+            r[i] = parts[p][i];
+        transpose16<V>(r);
+        for (int c = 0; c < 16; ++c)
+            V::store(cols[16 * p + c], r[c]);
+    }
+}
+
+template <class V, bool kFull>
+KESTROVA_VEC inline void square_out(const uint8_t (*cols)[V::kLanes], Parts<V>& parts,
+                                    const Strip<kFull>& strip, int x) {
+    for (int p = 0; p < kParts<V>; ++p) {
+        typename V::Vec r[16];
+        for (int c = 0; c < 16; ++c)
+            r[c] = V::load(cols[16 * p + c]);
+        transpose16<V>(r);
+        for (int i = 0; i < 16; ++i)
+            parts[p][i] = r[i];
+    }
+    for (int i = 0; i < 16; ++i) {
+        typename V::Vec r[kParts<V>];
+        for (int p = 0; p < kParts<V>; ++p)
+            r[p] = parts[p][i];
+        V::transpose_parts(r);
+        for (int j = 0; j < kParts<V>; ++j)
+            if (strip.has(i + 16 * j))
+                V::store(strip.line(i + 16 * j) + x, r[j]);
+    }
+}
+
 // Columns x0 .. x0 + n - 1 of the strip into `cols` (entry c holds column
-// x0 + c, line i in byte i).
+// x0 + c, line i in byte i): by squares where n allows, else by 16 columns
+// (each vector gathered from kLanes / 16 lines).
 template <class V, bool kFull>
 KESTROVA_VEC void columns_in(const Strip<kFull>& strip, int x0, int n, Columns<V>& cols) {
-    for (int t = 0; t < n; t = next_tile(t, n)) {
+    constexpr int kLanes = V::kLanes;
+    if (n >= kLanes) {
+        alignas(64) Parts<V> parts;
+        for (int t = 0; t < n; t = next_tile(t, n, kLanes))
+            square_in<V>(strip, x0 + t, parts, cols + t);
+        return;
+    }
+    for (int t = 0; t < n; t = next_tile(t, n, 16)) {
         typename V::Vec r[16];
         for (int i = 0; i < 16; ++i)
             r[i] = V::load_lines([&](int j) { return strip.line(i + 16 * j) + x0 + t; });
@@ -306,13 +367,20 @@ KESTROVA_VEC void columns_in(const Strip<kFull>& strip, int x0, int n, Columns<V
 
 template <class V, bool kFull>
 KESTROVA_VEC void columns_out(const Columns<V>& cols, const Strip<kFull>& strip, int x0, int n) {
-    for (int t = 0; t < n; t = next_tile(t, n)) {
+    constexpr int kLanes = V::kLanes;
+    if (n >= kLanes) {
+        alignas(64) Parts<V> parts;
+        for (int t = 0; t < n; t = next_tile(t, n, kLanes))
+            square_out<V>(cols + t, parts, strip, x0 + t);
+        return;
+    }
+    for (int t = 0; t < n; t = next_tile(t, n, 16)) {
         typename V::Vec r[16];
         for (int c = 0; c < 16; ++c)
             r[c] = V::load(cols[t + c]);
         transpose16<V>(r);
         for (int i = 0; i < 16; ++i) {
-            const int pieces = kFull ? V::kLanes / 16 : (strip.rows - i + 15) / 16;
+            const int pieces = kFull ? kParts<V> : (strip.rows - i + 15) / 16;
             V::store_lines(r[i], pieces, [&](int j) { return strip.line(i + 16 * j) + x0 + t; });
         }
     }
