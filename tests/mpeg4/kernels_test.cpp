@@ -29,10 +29,11 @@ bool has_avx2() {
 #endif
 }
 
-bool has_avx512bw() {
+bool has_avx512bw_gfni() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("gfni");
 #else
     return false;
 #endif
@@ -210,7 +211,7 @@ TEST(DeblockKernels, VectorKernelsMatchReference) {
     std::vector<Kernel> kernels;
     if (has_avx2())
         kernels.push_back({"avx2", deblock_luma_avx2_kernel()});
-    if (has_avx512bw())
+    if (has_avx512bw_gfni())
         kernels.push_back({"avx512", deblock_luma_avx512_kernel()});
     std::erase_if(kernels, [](const Kernel& k) { return !k.fn; });
     if (kernels.empty())

@@ -8,7 +8,7 @@
 // extract intrinsics for an uninitialised read.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-#define KESTROVA_VEC __attribute__((target("avx512f,avx512bw")))
+#define KESTROVA_VEC __attribute__((target("avx512f,avx512bw,gfni")))
 
 namespace kestrova::mpeg4 {
 namespace {
@@ -71,6 +71,12 @@ struct Avx512 {
     KESTROVA_VEC static Vec max_u8(Vec a, Vec b) { return _mm512_max_epu8(a, b); }
     KESTROVA_VEC static Mask gt_i8(Vec a, Vec b) { return _mm512_cmpgt_epi8_mask(a, b); }
     KESTROVA_VEC static Mask le_u8(Vec a, Vec b) { return _mm512_cmple_epu8_mask(a, b); }
+
+    // One affine step over GF(2) per byte: result bit i is bit i + 4 (byte
+    // 7 - i of the matrix selects the source bits of result bit i).
+    KESTROVA_VEC static Vec high_nibble(Vec a) {
+        return _mm512_gf2p8affine_epi64_epi8(a, _mm512_set1_epi64(0x1020408000000000), 0);
+    }
 
     KESTROVA_VEC static Vec add16(Vec a, Vec b) { return _mm512_add_epi16(a, b); }
     KESTROVA_VEC static Vec sub16(Vec a, Vec b) { return _mm512_sub_epi16(a, b); }

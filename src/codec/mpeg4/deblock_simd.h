@@ -12,7 +12,7 @@ using DeblockFn = void (*)(uint8_t* plane, ptrdiff_t stride, int width, int heig
 
 // Needs AVX2; only call after checking the CPU. Null on other machines.
 DeblockFn deblock_luma_avx2_kernel();
-// Needs AVX-512 F and BW; the same conditions.
+// Needs AVX-512 F and BW and GFNI; the same conditions.
 DeblockFn deblock_luma_avx512_kernel();
 
 } // namespace kestrova::mpeg4

@@ -8,7 +8,8 @@
 //   kLanes (32 or 64): lanes per vector, a multiple of 16;
 //   load/store of kLanes bytes, load_lines/store_lines: kLanes / 16 pieces
 //   of 16 bytes, piece j at line(j) (stored only where j < pieces);
-//   byte, 16-bit and mask operations as named below.
+//   byte, 16-bit and mask operations as named below; high_nibble(v) is v
+//   shifted right by 4 in each byte.
 // Everything here has internal linkage, so each kernel file has its own
 // copy compiled for its instruction set.
 
@@ -194,9 +195,8 @@ __attribute__((always_inline)) KESTROVA_VEC inline bool filter_runs(uint8_t* p, 
         for (int i = 1; i <= 8; ++i)
             v[i] = V::sub8(V::load(at(i)), base);
         smooth_sums<Narrow<V>>(v, out);
-        const Vec nibble = V::set8(15);
         for (int n = 1; n <= 8; ++n)
-            out[n] = V::add8(base, V::and_(V::template srli16<4>(out[n]), nibble));
+            out[n] = V::add8(base, V::high_nibble(out[n]));
     } else {
         const Vec zero = V::zero();
         Vec v[10], out_lo[9], out_hi[9];

@@ -31,7 +31,8 @@ Dsp detect() {
             d.mc_block = mc;
         d.name = "avx2";
     }
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("gfni"))
         if (DeblockFn f = deblock_luma_avx512_kernel())
             d.deblock_luma = f;
 #endif
