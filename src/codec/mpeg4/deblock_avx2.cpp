@@ -64,6 +64,10 @@ struct Avx2 {
         return _mm256_and_si256(_mm256_srli_epi16(a, 4), _mm256_set1_epi8(15));
     }
 
+    KESTROVA_VEC static Vec low_nibble_up(Vec a) {
+        return _mm256_and_si256(_mm256_slli_epi16(a, 4), _mm256_set1_epi8(static_cast<char>(0xf0)));
+    }
+
     KESTROVA_VEC static Vec add16(Vec a, Vec b) { return _mm256_add_epi16(a, b); }
     KESTROVA_VEC static Vec sub16(Vec a, Vec b) { return _mm256_sub_epi16(a, b); }
     KESTROVA_VEC static Vec abs16(Vec a) { return _mm256_abs_epi16(a); }

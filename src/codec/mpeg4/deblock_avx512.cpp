@@ -72,10 +72,13 @@ struct Avx512 {
     KESTROVA_VEC static Mask gt_i8(Vec a, Vec b) { return _mm512_cmpgt_epi8_mask(a, b); }
     KESTROVA_VEC static Mask le_u8(Vec a, Vec b) { return _mm512_cmple_epu8_mask(a, b); }
 
-    // One affine step over GF(2) per byte: result bit i is bit i + 4 (byte
-    // 7 - i of the matrix selects the source bits of result bit i).
+    // One affine step over GF(2) per byte each: byte 7 - i of the matrix
+    // selects the source bits of result bit i (bit i + 4, or bit i - 4).
     KESTROVA_VEC static Vec high_nibble(Vec a) {
         return _mm512_gf2p8affine_epi64_epi8(a, _mm512_set1_epi64(0x1020408000000000), 0);
+    }
+    KESTROVA_VEC static Vec low_nibble_up(Vec a) {
+        return _mm512_gf2p8affine_epi64_epi8(a, _mm512_set1_epi64(0x0000000001020408), 0);
     }
 
     KESTROVA_VEC static Vec add16(Vec a, Vec b) { return _mm512_add_epi16(a, b); }

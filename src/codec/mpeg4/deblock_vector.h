@@ -8,8 +8,8 @@
 //   kLanes (32 or 64): lanes per vector, a multiple of 16;
 //   load/store of kLanes bytes, load_lines/store_lines: kLanes / 16 pieces
 //   of 16 bytes, piece j at line(j) (stored only where j < pieces);
-//   byte, 16-bit and mask operations as named below; high_nibble(v) is v
-//   shifted right by 4 in each byte.
+//   byte, 16-bit and mask operations as named below; high_nibble(v) and
+//   low_nibble_up(v) are v shifted right and left by 4 in each byte.
 // Everything here has internal linkage, so each kernel file has its own
 // copy compiled for its instruction set.
 
@@ -78,25 +78,25 @@ KESTROVA_VEC inline typename V::Vec default_move(typename V::Vec p12, typename V
 }
 
 // The nine-tap smoothing {1,1,2,2,4,2,2,1,1} / 16 of s1..s8 before the
-// final shift: out[n] = 16 x result + remainder, v[0] and v[9] holding the
-// padding p0 and p9. Sum n is W_n + 2 s_n, where W_n, a nine-sample box plus
-// the five-sample box at its centre (padded ends folded in), slides by
-// adding and dropping pair sums. L is Wide (16-bit) or Narrow (8-bit lanes,
-// whose sums only stay exact below 256).
+// final shift: out[n] = weighted sum n + `start` (8 for the rounding, and
+// what else the caller folds in), v[0] and v[9] holding the padding p0 and
+// p9. Sum n is W_n + 2 s_n, where W_n, a nine-sample box plus the
+// five-sample box at its centre (padded ends folded in), slides by adding
+// and dropping pair sums. L is Wide (16-bit) or Narrow (8-bit lanes, whose
+// sums wrap modulo 256).
 template <class V> struct Wide {
     using Vec = typename V::Vec;
     KESTROVA_VEC static Vec add(Vec a, Vec b) { return V::add16(a, b); }
     KESTROVA_VEC static Vec sub(Vec a, Vec b) { return V::sub16(a, b); }
-    KESTROVA_VEC static Vec eight() { return V::set16(8); }
 };
 template <class V> struct Narrow {
     using Vec = typename V::Vec;
     KESTROVA_VEC static Vec add(Vec a, Vec b) { return V::add8(a, b); }
     KESTROVA_VEC static Vec sub(Vec a, Vec b) { return V::sub8(a, b); }
-    KESTROVA_VEC static Vec eight() { return V::set8(8); }
 };
 
-template <class L, class Vec> KESTROVA_VEC inline void smooth_sums(const Vec* v, Vec* out) {
+template <class L, class Vec>
+KESTROVA_VEC inline void smooth_sums(const Vec* v, Vec start, Vec* out) {
     const Vec p = v[0], q = v[9];
     const Vec p2 = L::add(p, p), q2 = L::add(q, q);
     const Vec g3 = L::add(p, v[1]), g4 = L::add(p, v[2]), g5 = L::add(v[1], v[3]);
@@ -106,9 +106,9 @@ template <class L, class Vec> KESTROVA_VEC inline void smooth_sums(const Vec* v,
     // Added and dropped pair sums for W_2 .. W_8.
     const Vec step[7][2] = {{g8, p2},  {g9, p2}, {g10, g3}, {g11, g4},
                             {g12, g5}, {q2, g6}, {q2, g7}};
-    // W_1 = 6 p0 + 2 (s1 + s2 + s3) + s4 + s5, plus 8 for rounding.
+    // W_1 = 6 p0 + 2 (s1 + s2 + s3) + s4 + s5, plus the start.
     Vec w = L::add(L::add(g5, v[2]), L::add(p2, p));
-    w = L::add(L::add(w, w), L::add(L::add(v[4], v[5]), L::eight()));
+    w = L::add(L::add(w, w), L::add(L::add(v[4], v[5]), start));
     for (int n = 1; n <= 8; ++n) {
         out[n] = L::add(L::add(w, v[n]), v[n]);
         if (n < 8)
@@ -184,17 +184,18 @@ __attribute__((always_inline)) KESTROVA_VEC inline bool filter_runs(uint8_t* p, 
     const Vec p9 = V::select(near<V>(x8, k.near_add, k.near_gt), V::load(at(9)), V::load(at(8)));
     Vec out[9];
     // Runs whose ten samples (padding included) lie within 16 of their
-    // smallest have sums below 256: smoothed on bytes, as offsets from it.
+    // smallest, base, are smoothed on bytes: their sums less 16 base lie in
+    // [8, 248], so sums started at 8 - 16 base wrap to exactly that.
     const Vec base = V::min_u8(mn, V::min_u8(p0, p9));
     const Vec top = V::max_u8(mx, V::max_u8(p0, p9));
     const Vec wide = V::subs_u8(V::sub8(top, base), V::set8(15));
     if (!V::any_nonzero_in(wide, smooth)) {
         Vec v[10];
-        v[0] = V::sub8(p0, base);
-        v[9] = V::sub8(p9, base);
+        v[0] = p0;
+        v[9] = p9;
         for (int i = 1; i <= 8; ++i)
-            v[i] = V::sub8(V::load(at(i)), base);
-        smooth_sums<Narrow<V>>(v, out);
+            v[i] = V::load(at(i));
+        smooth_sums<Narrow<V>>(v, V::sub8(V::set8(8), V::low_nibble_up(base)), out);
         for (int n = 1; n <= 8; ++n)
             out[n] = V::add8(base, V::high_nibble(out[n]));
     } else {
@@ -204,12 +205,12 @@ __attribute__((always_inline)) KESTROVA_VEC inline bool filter_runs(uint8_t* p, 
         v[9] = V::unpacklo8(p9, zero);
         for (int i = 1; i <= 8; ++i)
             v[i] = V::unpacklo8(V::load(at(i)), zero);
-        smooth_sums<Wide<V>>(v, out_lo);
+        smooth_sums<Wide<V>>(v, V::set16(8), out_lo);
         v[0] = V::unpackhi8(p0, zero);
         v[9] = V::unpackhi8(p9, zero);
         for (int i = 1; i <= 8; ++i)
             v[i] = V::unpackhi8(V::load(at(i)), zero);
-        smooth_sums<Wide<V>>(v, out_hi);
+        smooth_sums<Wide<V>>(v, V::set16(8), out_hi);
         for (int n = 1; n <= 8; ++n)
             out[n] =
                 V::packus16(V::template srli16<4>(out_lo[n]), V::template srli16<4>(out_hi[n]));
