@@ -71,6 +71,14 @@ long StreamConnection::ReadSome(std::span<uint8_t> buffer) {
     return impl_->transfer.Read(buffer, true, std::nullopt);
 }
 
+long StreamConnection::ReadSomeUntil(std::span<uint8_t> buffer,
+                                     std::chrono::steady_clock::time_point deadline) {
+    static_assert(kReadTimedOut == CurlTransfer::kReadTimedOut);
+    if (!impl_->open.load())
+        return -1;
+    return impl_->transfer.Read(buffer, true, deadline);
+}
+
 void StreamConnection::Abort() {
     impl_->transfer.Abort();
 }

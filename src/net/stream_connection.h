@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,6 +38,9 @@ public:
     // Like Read, but returns as soon as at least one byte is available (what has arrived,
     // up to `buffer.size()`), so a frame's tail is not held back waiting for the next one.
     long ReadSome(std::span<uint8_t> buffer);
+    // ReadSome that gives up at `deadline`: kReadTimedOut when nothing arrived by then.
+    static constexpr long kReadTimedOut = -2;
+    long ReadSomeUntil(std::span<uint8_t> buffer, std::chrono::steady_clock::time_point deadline);
     // Thread-safe; unblocks Open and Read. Stays in force until Close(): an Open that
     // starts after an Abort() fails at once.
     void Abort();

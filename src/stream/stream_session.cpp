@@ -79,6 +79,13 @@ void CStreamSession::SetTarget(const std::string& url, const std::string& user,
 }
 
 void CStreamSession::OnStopRequested() {
+    std::shared_ptr<StreamSource> direct;
+    {
+        std::lock_guard lock(signal_->mutex);
+        direct = direct_;
+    }
+    if (direct)
+        direct->Abort();
     signal_->Notify();
 }
 
@@ -166,21 +173,55 @@ void CStreamSession::ReaderLoop(std::shared_ptr<ReaderState> st) {
 
 void CStreamSession::StartReader(std::size_t capacity) {
     StopReader();
+    block_.resize(capacity);
+    if (source_ && source_->ReadsWithDeadline()) {
+        std::lock_guard lock(signal_->mutex);
+        direct_ = source_;
+        return;
+    }
     reader_ = std::make_shared<ReaderState>();
     reader_->source = source_;
     reader_->signal = signal_;
     reader_->ring.resize(std::max(capacity, kReadAhead));
-    block_.resize(capacity);
     readerThread_ = std::thread(ReaderLoop, reader_);
 }
 
 void CStreamSession::RequestRead(std::size_t count, bool some) {
-    std::lock_guard lock(signal_->mutex);
-    reader_->wanted = std::min(count, block_.size());
-    reader_->some = some;
+    wanted_ = std::min(count, block_.size());
+    some_ = some;
+    if (reader_) {
+        std::lock_guard lock(signal_->mutex);
+        reader_->wanted = wanted_;
+        reader_->some = some;
+    }
+}
+
+CStreamSession::Wait CStreamSession::WaitDataDirect(std::span<const uint8_t>& data) {
+    const auto deadline = Clock::now() + milliseconds(timings_.readTimeout);
+    std::size_t have = 0;
+    while (have < wanted_ && !(some_ && have > 0)) {
+        if (IsStopRequested())
+            return Wait::Stopped;
+        const long n = direct_->ReadSomeUntil(
+            std::span<uint8_t>(block_.data() + have, wanted_ - have), deadline);
+        if (IsStopRequested())
+            return Wait::Stopped;
+        if (n == StreamSource::kReadTimedOut)
+            return Wait::TimedOut;
+        if (n <= 0)
+            break; // the end or a failure: a short (or empty) block, then a read error
+        have += static_cast<std::size_t>(n);
+    }
+    if (IsStopRequested())
+        return Wait::Stopped;
+    data = std::span<const uint8_t>(block_.data(), have);
+    bytesReceived_.fetch_add(have, std::memory_order_relaxed);
+    return Wait::Data;
 }
 
 CStreamSession::Wait CStreamSession::WaitData(std::span<const uint8_t>& data) {
+    if (direct_)
+        return WaitDataDirect(data);
     const auto deadline = Clock::now() + milliseconds(timings_.readTimeout);
     ReaderState& r = *reader_;
     std::unique_lock lock(signal_->mutex);
@@ -207,6 +248,10 @@ CStreamSession::Wait CStreamSession::WaitData(std::span<const uint8_t>& data) {
 }
 
 void CStreamSession::StopReader() {
+    if (direct_) {
+        std::lock_guard lock(signal_->mutex);
+        direct_.reset();
+    }
     if (reader_) {
         {
             std::lock_guard lock(signal_->mutex);

@@ -18,12 +18,14 @@
 
 namespace kestrova::stream {
 
-// What both sessions share: the target, the connect attempt, the read-ahead reader thread,
-// and the stop of the consumers and queues. The reader reads whatever has arrived into a
-// ring of its own while there is room, and the session takes each block from the ring, so
-// a block that is already there costs no hand-over between the threads. Every wait of the
-// session thread (connect, data, reader end) blocks on one condition that the connect
-// attempt, the reader and a stop request signal.
+// What both sessions share: the target, the connect attempt, the reads, and the stop of
+// the consumers and queues. A source that bounds its reads by a deadline (the camera's
+// HTTP connection) is read on the session thread itself: the bytes come straight from the
+// connection with no hand-over between threads, and a stop request aborts the read. Any
+// other source gets a read-ahead reader thread, which reads whatever has arrived into a
+// ring of its own while there is room; the session takes each block from the ring. Every
+// wait of the session thread on another thread (connect, reader data, reader end) blocks
+// on one condition that the connect attempt, the reader and a stop request signal.
 class CStreamSession : public CStreamThread {
 public:
     CStreamSession(StreamWindow* window, const StreamProfile& profile);
@@ -55,7 +57,8 @@ protected:
     // Waits for the bytes asked for; fewer only when the stream ended or failed. `data`
     // then views them until the next WaitData.
     Wait WaitData(std::span<const uint8_t>& data);
-    // Wakes the session thread's waits so they look at the stop request.
+    // Wakes the session thread's waits so they look at the stop request, and aborts a read
+    // the session thread makes itself.
     void OnStopRequested() override;
 
     // Stop-sequence steps; each tolerates running twice.
@@ -85,6 +88,7 @@ private:
     struct Signal;
     struct ReaderState;
     static void ReaderLoop(std::shared_ptr<ReaderState> state);
+    Wait WaitDataDirect(std::span<const uint8_t>& data);
 
     StreamSourceFactory sourceFactory_;
     std::shared_ptr<StreamSource> source_;
@@ -92,6 +96,11 @@ private:
     std::shared_ptr<Signal> signal_;
     std::shared_ptr<ReaderState> reader_;
     std::thread readerThread_;
+    // The source the session thread reads itself (no reader thread); set and cleared by the
+    // session thread under the signal's mutex, which a stop request takes to abort it.
+    std::shared_ptr<StreamSource> direct_;
+    std::size_t wanted_ = 0; // what the next direct read takes, as RequestRead said
+    bool some_ = false;
     std::vector<uint8_t> block_; // the bytes WaitData handed over last
     std::atomic<uint64_t> bytesReceived_{0};
 };

@@ -14,6 +14,12 @@ public:
     }
     long Read(std::span<uint8_t> buffer) override { return connection_.Read(buffer); }
     long ReadSome(std::span<uint8_t> buffer) override { return connection_.ReadSome(buffer); }
+    bool ReadsWithDeadline() const override { return true; }
+    long ReadSomeUntil(std::span<uint8_t> buffer,
+                       std::chrono::steady_clock::time_point deadline) override {
+        static_assert(kReadTimedOut == net::StreamConnection::kReadTimedOut);
+        return connection_.ReadSomeUntil(buffer, deadline);
+    }
     void Abort() override { connection_.Abort(); }
     void Close() override { connection_.Close(); }
 

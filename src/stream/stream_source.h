@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +23,15 @@ public:
     virtual long Read(std::span<uint8_t> buffer) = 0;
     // Returns as soon as at least one byte has arrived.
     virtual long ReadSome(std::span<uint8_t> buffer) = 0;
+    // A source that can bound a read by a deadline says so here; the session then reads it
+    // on its own thread with ReadSomeUntil, with no reader thread in between.
+    virtual bool ReadsWithDeadline() const { return false; }
+    // ReadSome that gives up at `deadline` with kReadTimedOut when nothing arrived by then.
+    static constexpr long kReadTimedOut = -2;
+    virtual long ReadSomeUntil(std::span<uint8_t> /*buffer*/,
+                               std::chrono::steady_clock::time_point /*deadline*/) {
+        return -1;
+    }
     // Thread-safe; unblocks Open and the reads.
     virtual void Abort() = 0;
     virtual void Close() = 0;
