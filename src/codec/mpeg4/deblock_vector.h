@@ -8,6 +8,7 @@
 //   kLanes (32 or 64): lanes per vector, a multiple of 16;
 //   load/store of kLanes bytes, load_lines/store_lines: kLanes / 16 pieces
 //   of 16 bytes, piece j at line(j) (stored only where j < pieces);
+//   transpose_parts over kLanes / 16 vectors (see square_in below);
 //   byte, 16-bit and mask operations as named below; high_nibble(v) and
 //   low_nibble_up(v) are v shifted right and left by 4 in each byte.
 // Everything here has internal linkage, so each kernel file has its own
