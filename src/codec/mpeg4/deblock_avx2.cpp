@@ -41,6 +41,12 @@ struct Avx2 {
         r[1] = _mm256_permute2x128_si256(a, b, 0x31);
     }
 
+    template <class F> KESTROVA_VEC static void load_parts(F line, Vec* r) {
+        r[0] = load(line(0));
+        r[1] = load(line(1));
+        transpose_parts(r);
+    }
+
     KESTROVA_VEC static Vec zero() { return _mm256_setzero_si256(); }
     KESTROVA_VEC static Vec set8(int c) { return _mm256_set1_epi8(static_cast<char>(c)); }
     KESTROVA_VEC static Vec set16(int c) { return _mm256_set1_epi16(static_cast<short>(c)); }

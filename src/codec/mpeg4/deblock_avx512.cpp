@@ -55,6 +55,22 @@ struct Avx512 {
         r[3] = _mm512_shuffle_i64x2(t1, t3, _MM_SHUFFLE(3, 1, 3, 1));
     }
 
+    // Half lines inserted as they are loaded leave one exchange of 128-bit
+    // parts instead of two.
+    template <class F> KESTROVA_VEC static void load_parts(F line, Vec* r) {
+        for (int half = 0; half < 2; ++half) {
+            Vec pair[2];
+            for (int k = 0; k < 2; ++k) {
+                const __m256i* a = reinterpret_cast<const __m256i*>(line(2 * k) + 32 * half);
+                const __m256i* b = reinterpret_cast<const __m256i*>(line(2 * k + 1) + 32 * half);
+                pair[k] = _mm512_inserti64x4(_mm512_castsi256_si512(_mm256_loadu_si256(a)),
+                                             _mm256_loadu_si256(b), 1);
+            }
+            r[2 * half] = _mm512_shuffle_i64x2(pair[0], pair[1], _MM_SHUFFLE(2, 0, 2, 0));
+            r[2 * half + 1] = _mm512_shuffle_i64x2(pair[0], pair[1], _MM_SHUFFLE(3, 1, 3, 1));
+        }
+    }
+
     KESTROVA_VEC static Vec zero() { return _mm512_setzero_si512(); }
     KESTROVA_VEC static Vec set8(int c) { return _mm512_set1_epi8(static_cast<char>(c)); }
     KESTROVA_VEC static Vec set16(int c) { return _mm512_set1_epi16(static_cast<short>(c)); }

@@ -8,7 +8,8 @@
 //   kLanes (32 or 64): lanes per vector, a multiple of 16;
 //   load/store of kLanes bytes, load_lines/store_lines: kLanes / 16 pieces
 //   of 16 bytes, piece j at line(j) (stored only where j < pieces);
-//   transpose_parts over kLanes / 16 vectors (see square_in below);
+//   transpose_parts over kLanes / 16 vectors (see square_in below), and
+//   load_parts, the same on kLanes bytes at each line(j);
 //   byte, 16-bit and mask operations as named below; high_nibble(v) and
 //   low_nibble_up(v) are v shifted right and left by 4 in each byte.
 // Everything here has internal linkage, so each kernel file has its own
@@ -307,9 +308,7 @@ KESTROVA_VEC inline void square_in(const Strip<kFull>& strip, int x, Parts<V>& p
                                    uint8_t (*cols)[V::kLanes]) {
     for (int i = 0; i < 16; ++i) {
         typename V::Vec r[kParts<V>];
-        for (int j = 0; j < kParts<V>; ++j)
-            r[j] = V::load(strip.line(i + 16 * j) + x);
-        V::transpose_parts(r);
+        V::load_parts([&](int j) { return strip.line(i + 16 * j) + x; }, r);
         for (int p = 0; p < kParts<V>; ++p)
             parts[p][i] = r[p];
     }
