@@ -4,6 +4,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -11,9 +14,41 @@
 
 namespace kestrova::bench {
 
+namespace {
+
+struct ThreadCounters {
+    bool ok = false;
+    double cpuSeconds = 0;
+    long voluntarySwitches = 0;
+};
+
+// Sums every live thread's time on a processor (schedstat, nanoseconds) and voluntary
+// switches. A thread that ends inside a window takes its share with it; the programs
+// measured keep their threads while they stream.
+ThreadCounters ReadThreadCounters(pid_t pid) {
+    ThreadCounters c;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream sched(task.path() / "schedstat");
+        double ns = 0;
+        if (sched >> ns)
+            c.cpuSeconds += ns / 1e9;
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                c.voluntarySwitches += std::atol(line.c_str() + line.find(':') + 1);
+        c.ok = true;
+    }
+    c.ok = c.ok && !error;
+    return c;
+}
+
+} // namespace
+
 ChildCost RunChild(const std::vector<std::string>& argv,
                    const std::vector<std::string>& environment, double stopAfterSeconds,
-                   double limitSeconds) {
+                   double limitSeconds, CostWindow window) {
     ChildCost cost;
     if (argv.empty())
         return cost;
@@ -41,6 +76,9 @@ ChildCost RunChild(const std::vector<std::string>& argv,
     bool termed = false, killed = false;
     int status = 0;
     rusage usage{};
+    const bool windowed = window.to > window.from;
+    ThreadCounters opened;
+    double openedAt = 0;
     for (;;) {
         const pid_t done = wait4(pid, &status, WNOHANG, &usage);
         if (done == pid)
@@ -48,6 +86,17 @@ ChildCost RunChild(const std::vector<std::string>& argv,
         if (done < 0)
             return cost;
         const double t = since();
+        if (windowed && !opened.ok && openedAt == 0 && t >= window.from) {
+            opened = ReadThreadCounters(pid);
+            openedAt = t;
+        } else if (windowed && opened.ok && cost.windowCpuSeconds < 0 && t >= window.to) {
+            const ThreadCounters closed = ReadThreadCounters(pid);
+            if (closed.ok) {
+                cost.windowCpuSeconds = closed.cpuSeconds - opened.cpuSeconds;
+                cost.windowSwitches = closed.voluntarySwitches - opened.voluntarySwitches;
+                cost.windowSeconds = t - openedAt;
+            }
+        }
         if (!termed && stopAfterSeconds > 0 && t >= stopAfterSeconds) {
             kill(pid, SIGTERM);
             termed = true;

@@ -13,14 +13,27 @@ struct ChildCost {
     double cpuSeconds = 0; // user + system
     long voluntarySwitches = 0;
     long peakKb = 0; // peak resident set
+    // Over the window asked for, from the child's threads' own counters (processor time
+    // in nanoseconds, so short windows are not rounded to clock ticks); -1 when the child
+    // ended before the window closed.
+    double windowCpuSeconds = -1;
+    long windowSwitches = 0;
+    double windowSeconds = 0; // the window's length as sampled
+};
+
+// From `from` to `to` seconds after the start, while the child runs.
+struct CostWindow {
+    double from = 0;
+    double to = 0;
 };
 
 // Runs `argv` with `environment` added to this process's, stdout to /dev/null, stderr
 // shared with this program's. After
 // `stopAfterSeconds` (when > 0) the child gets SIGTERM, and SIGKILL 10 s later; a child
-// that must end by itself is killed after `limitSeconds`.
+// that must end by itself is killed after `limitSeconds`. With a `window` (to > from)
+// the child's processor time and voluntary switches over it are taken as well.
 ChildCost RunChild(const std::vector<std::string>& argv,
                    const std::vector<std::string>& environment, double stopAfterSeconds,
-                   double limitSeconds);
+                   double limitSeconds, CostWindow window = {});
 
 } // namespace kestrova::bench
