@@ -93,55 +93,59 @@ TEST(YuvKernels, WideningKernelsMatchThePortableOne) {
         }
 }
 
-// The surface form is the 24-bit picture widened, top-down, in each flip and mirror
-// combination, from planes with gaps between lines; rows past the picture are untouched.
+// Through every kernel, the surface form is the reference 24-bit picture widened,
+// top-down, in each flip and mirror combination, from planes with gaps between lines;
+// rows past the picture are untouched.
 TEST(YuvKernels, SurfaceFormIsTheBgrPictureWidenedInEveryMode) {
     const Tables tables;
-    const Kernel& kernel = bestKernel();
-    for (auto [w, h] : {std::pair{36, 6}, std::pair{640, 16}}) {
-        const int lumaStride = w + 40, chromaStride = w / 2 + 24;
-        Picture packed = randomPicture(w, h, static_cast<uint32_t>(w + h));
-        std::vector<uint8_t> y(size_t(lumaStride) * h), cb(size_t(chromaStride) * h / 2),
-            cr(cb.size());
-        for (int r = 0; r < h; ++r)
-            std::memcpy(&y[size_t(r) * lumaStride], packed.y() + r * w, w);
-        for (int r = 0; r < h / 2; ++r) {
-            std::memcpy(&cb[size_t(r) * chromaStride], packed.cb() + r * (w / 2), w / 2);
-            std::memcpy(&cr[size_t(r) * chromaStride], packed.cr() + r * (w / 2), w / 2);
-        }
-        std::vector<uint8_t> bgr(size_t(w) * h * 3);
-        ASSERT_TRUE(convertPicture(tables.view, kernel, {packed.y(), packed.cb(), packed.cr()},
-                                   bgr.data(), w, h));
-        const PlanarPicture strided{y.data(), cb.data(), cr.data(), lumaStride, chromaStride};
-        const int stride = w + 3; // in pixels
-        for (int mode = 0; mode < 4; ++mode) {
-            std::vector<uint32_t> surface(size_t(stride) * (h + 1), 0x11);
-            const SurfaceTarget target{reinterpret_cast<uint8_t*>(surface.data()),
-                                       std::ptrdiff_t{stride} * 4, (mode & 1) != 0,
-                                       (mode & 2) != 0};
-            ASSERT_TRUE(convertPictureToSurface(tables.view, kernel, strided, target, w, h));
-            for (int row = 0; row < h; ++row) {
-                const int line = target.flip ? h - 1 - row : row;
-                const uint8_t* src = &bgr[size_t(h - 1 - line) * w * 3]; // bgr is bottom-up
-                for (int x = 0; x < w; ++x) {
-                    const uint8_t* px = src + 3 * (target.mirror ? w - 1 - x : x);
-                    const uint32_t want =
-                        0xFF000000u | uint32_t(px[2]) << 16 | uint32_t(px[1]) << 8 | px[0];
-                    ASSERT_EQ(surface[size_t(row) * stride + x], want)
-                        << w << "x" << h << " mode " << mode << " at " << x << "," << row;
-                }
-                EXPECT_EQ(surface[size_t(row) * stride + w], 0x11u) << "row padding written";
+    const auto kernels = availableKernels();
+    for (const Kernel& kernel : kernels)
+        for (auto [w, h] : {std::pair{36, 6}, std::pair{100, 4}, std::pair{640, 16}}) {
+            const int lumaStride = w + 40, chromaStride = w / 2 + 24;
+            Picture packed = randomPicture(w, h, static_cast<uint32_t>(w + h));
+            std::vector<uint8_t> y(size_t(lumaStride) * h), cb(size_t(chromaStride) * h / 2),
+                cr(cb.size());
+            for (int r = 0; r < h; ++r)
+                std::memcpy(&y[size_t(r) * lumaStride], packed.y() + r * w, w);
+            for (int r = 0; r < h / 2; ++r) {
+                std::memcpy(&cb[size_t(r) * chromaStride], packed.cb() + r * (w / 2), w / 2);
+                std::memcpy(&cr[size_t(r) * chromaStride], packed.cr() + r * (w / 2), w / 2);
             }
-            EXPECT_EQ(surface[size_t(h) * stride], 0x11u) << "written past the last row";
+            std::vector<uint8_t> bgr(size_t(w) * h * 3);
+            ASSERT_TRUE(convertPicture(tables.view, kernels[0],
+                                       {packed.y(), packed.cb(), packed.cr()}, bgr.data(), w, h));
+            const PlanarPicture strided{y.data(), cb.data(), cr.data(), lumaStride, chromaStride};
+            const int stride = w + 3; // in pixels
+            for (int mode = 0; mode < 4; ++mode) {
+                std::vector<uint32_t> surface(size_t(stride) * (h + 1), 0x11);
+                const SurfaceTarget target{reinterpret_cast<uint8_t*>(surface.data()),
+                                           std::ptrdiff_t{stride} * 4, (mode & 1) != 0,
+                                           (mode & 2) != 0};
+                ASSERT_TRUE(convertPictureToSurface(tables.view, kernel, strided, target, w, h));
+                for (int row = 0; row < h; ++row) {
+                    const int line = target.flip ? h - 1 - row : row;
+                    const uint8_t* src = &bgr[size_t(h - 1 - line) * w * 3]; // bgr is bottom-up
+                    for (int x = 0; x < w; ++x) {
+                        const uint8_t* px = src + 3 * (target.mirror ? w - 1 - x : x);
+                        const uint32_t want =
+                            0xFF000000u | uint32_t(px[2]) << 16 | uint32_t(px[1]) << 8 | px[0];
+                        ASSERT_EQ(surface[size_t(row) * stride + x], want)
+                            << kernel.name << " " << w << "x" << h << " mode " << mode << " at "
+                            << x << "," << row;
+                    }
+                    EXPECT_EQ(surface[size_t(row) * stride + w], 0x11u) << "row padding written";
+                }
+                EXPECT_EQ(surface[size_t(h) * stride], 0x11u) << "written past the last row";
+            }
         }
-    }
     uint32_t pixel = 0x11;
     const PlanarPicture any{&reinterpret_cast<uint8_t&>(pixel), &reinterpret_cast<uint8_t&>(pixel),
                             &reinterpret_cast<uint8_t&>(pixel)};
     const SurfaceTarget one{reinterpret_cast<uint8_t*>(&pixel), 4};
-    EXPECT_FALSE(convertPictureToSurface(tables.view, kernel, any, one, kMaxSurfaceWidth + 4, 2));
-    EXPECT_FALSE(convertPictureToSurface(tables.view, kernel, any, one, 6, 2));
-    EXPECT_FALSE(convertPictureToSurface({}, kernel, any, one, 4, 2));
+    EXPECT_FALSE(
+        convertPictureToSurface(tables.view, bestKernel(), any, one, kMaxSurfaceWidth + 4, 2));
+    EXPECT_FALSE(convertPictureToSurface(tables.view, bestKernel(), any, one, 6, 2));
+    EXPECT_FALSE(convertPictureToSurface({}, bestKernel(), any, one, 4, 2));
     EXPECT_EQ(pixel, 0x11u);
 }
 

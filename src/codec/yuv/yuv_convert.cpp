@@ -52,14 +52,21 @@ bool convertPictureToSurface(const ConversionTables& tables, const Kernel& kerne
                              int height) {
     if (!canConvert(tables, picture, target.top, width, height) || width > kMaxSurfaceWidth)
         return false;
+    const auto rowOf = [&](int line) {
+        return target.top + (target.flip ? height - 1 - line : line) * target.stride;
+    };
+    if (kernel.convertToSurface && !target.mirror) {
+        for (int line = 0; line < height; line += 2)
+            kernel.convertToSurface(
+                tables, linePair(picture, width, line, rowOf(line), rowOf(line + 1)), width);
+        return true;
+    }
     uint8_t staging[2][kMaxSurfaceWidth * 3];
     const auto widen = target.mirror ? &widenBgrRowReversed : &widenBgrRow;
     for (int line = 0; line < height; line += 2) {
         kernel.convert(tables, linePair(picture, width, line, staging[0], staging[1]), width);
-        for (int i = 0; i < 2; ++i) {
-            const int row = target.flip ? height - 1 - (line + i) : line + i;
-            widen(staging[i], width, reinterpret_cast<uint32_t*>(target.top + row * target.stride));
-        }
+        for (int i = 0; i < 2; ++i)
+            widen(staging[i], width, reinterpret_cast<uint32_t*>(rowOf(line + i)));
     }
     return true;
 }

@@ -39,7 +39,8 @@ struct SurfaceTarget {
 };
 
 // Converts a 4:2:0 picture into top-down 32-bit pixels 0xFFRRGGBB, exactly the bytes
-// convertPicture gives widened to 32 bits. Each pair of lines passes through a two-row
+// convertPicture gives widened to 32 bits: straight into the surface where the kernel
+// writes surface pixels itself, otherwise each pair of lines passes through a two-row
 // staging in the first-level cache, so no 24-bit picture is written in between. Refuses
 // (writing nothing) what convertPicture refuses and widths over kMaxSurfaceWidth.
 bool convertPictureToSurface(const ConversionTables& tables, const Kernel& kernel,

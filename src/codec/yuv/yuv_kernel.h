@@ -24,6 +24,10 @@ using RowPairKernel = void (*)(const ConversionTables& tables, const RowPair& ro
 struct Kernel {
     const char* name;
     RowPairKernel convert;
+    // Where the kernel has one: the same pixels written as 32-bit surface pixels
+    // 0xFFRRGGBB (out0 and out1 then point at 32-bit rows), bit-exact with `convert`
+    // widened.
+    RowPairKernel convertToSurface = nullptr;
 };
 
 // The portable table-driven kernel; it defines the arithmetic every other
@@ -32,6 +36,7 @@ void convertRowPairReference(const ConversionTables& tables, const RowPair& rows
 void convertRowPairSsse3(const ConversionTables& tables, const RowPair& rows, int width);
 void convertRowPairAvx2(const ConversionTables& tables, const RowPair& rows, int width);
 void convertRowPairAvx512(const ConversionTables& tables, const RowPair& rows, int width);
+void convertRowPairAvx512ToSurface(const ConversionTables& tables, const RowPair& rows, int width);
 
 // Kernels this CPU can run, reference first.
 std::span<const Kernel> availableKernels();

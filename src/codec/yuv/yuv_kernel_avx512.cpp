@@ -7,6 +7,7 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
+#include "codec/yuv/bgr_widen.h"
 #include "codec/yuv/yuv_kernel.h"
 #include "codec/yuv/yuv_simd_constants.h"
 
@@ -74,7 +75,11 @@ KESTROVA_TARGET inline __m512i lumaTerm(__m512i y) {
     return _mm512_add_epi32(_mm512_slli_epi32(y, 16), _mm512_madd_epi16(y, yK));
 }
 
-KESTROVA_TARGET inline void line64(const uint8_t* luma, const ChromaTerms& c, uint8_t* out) {
+struct Colours {
+    __m512i b, g, r;
+};
+
+KESTROVA_TARGET inline Colours colours64(const uint8_t* luma, const ChromaTerms& c) {
     const __m512i lowByte = _mm512_set1_epi32(0xFF);
     const __m512i y = _mm512_loadu_si512(luma);
     const __m512i terms[4] = {
@@ -83,9 +88,11 @@ KESTROVA_TARGET inline void line64(const uint8_t* luma, const ChromaTerms& c, ui
         lumaTerm(_mm512_and_si512(_mm512_srli_epi32(y, 16), lowByte)),
         lumaTerm(_mm512_srli_epi32(y, 24)),
     };
-    const __m512i b = colourBytes(terms, c.blue);
-    const __m512i g = colourBytes(terms, c.green);
-    const __m512i r = colourBytes(terms, c.red);
+    return {colourBytes(terms, c.blue), colourBytes(terms, c.green), colourBytes(terms, c.red)};
+}
+
+KESTROVA_TARGET inline void line64(const uint8_t* luma, const ChromaTerms& c, uint8_t* out) {
+    const auto [b, g, r] = colours64(luma, c);
     for (int block = 0; block < 3; ++block) {
         const __m512i bg = _mm512_permutex2var_epi8(
             b, _mm512_loadu_si512(kWideInterleave.blueGreen[block].data()), g);
@@ -96,7 +103,42 @@ KESTROVA_TARGET inline void line64(const uint8_t* luma, const ChromaTerms& c, ui
     }
 }
 
+// The same 64 pixels as 32-bit surface pixels, 256 bytes.
+KESTROVA_TARGET inline void surfaceLine64(const uint8_t* luma, const ChromaTerms& c, uint8_t* out) {
+    const auto [b, g, r] = colours64(luma, c);
+    const __m512i opaque = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
+    for (int block = 0; block < 4; ++block) {
+        const __m512i bg = _mm512_permutex2var_epi8(
+            b, _mm512_loadu_si512(kSurfaceInterleave.blueGreen[block].data()), g);
+        const __m512i bgr = _mm512_mask_permutexvar_epi8(
+            bg, kSurfaceInterleave.redBytes,
+            _mm512_loadu_si512(kSurfaceInterleave.red[block].data()), r);
+        _mm512_storeu_si512(out + 64 * block, _mm512_or_si512(bgr, opaque));
+    }
+}
+
 } // namespace
+
+KESTROVA_TARGET void convertRowPairAvx512ToSurface(const ConversionTables& tables,
+                                                   const RowPair& rows, int width) {
+    const int simdWidth = width & ~63;
+    for (int x = 0; x < simdWidth; x += 64) {
+        const ChromaTerms c = chromaTerms(rows.cb + x / 2, rows.cr + x / 2);
+        surfaceLine64(rows.y0 + x, c, rows.out0 + 4 * x);
+        surfaceLine64(rows.y1 + x, c, rows.out1 + 4 * x);
+    }
+    if (simdWidth < width) {
+        // The last 4..60 pixels go through the 24-bit kernel and are widened.
+        uint8_t staging[2][3 * 64];
+        const RowPair tail{rows.y0 + simdWidth,     rows.y1 + simdWidth, rows.cb + simdWidth / 2,
+                           rows.cr + simdWidth / 2, staging[0],          staging[1]};
+        convertRowPairAvx2(tables, tail, width - simdWidth);
+        widenBgrRow(staging[0], width - simdWidth,
+                    reinterpret_cast<uint32_t*>(rows.out0 + 4 * simdWidth));
+        widenBgrRow(staging[1], width - simdWidth,
+                    reinterpret_cast<uint32_t*>(rows.out1 + 4 * simdWidth));
+    }
+}
 
 KESTROVA_TARGET void convertRowPairAvx512(const ConversionTables& tables, const RowPair& rows,
                                           int width) {

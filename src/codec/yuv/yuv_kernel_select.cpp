@@ -16,7 +16,8 @@ std::vector<Kernel> detectKernels() {
             kernels.push_back({"avx2", &convertRowPairAvx2});
             // ... and the AVX-512 one to the AVX2 one.
             if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")) {
-                kernels.push_back({"avx512vbmi", &convertRowPairAvx512});
+                kernels.push_back(
+                    {"avx512vbmi", &convertRowPairAvx512, &convertRowPairAvx512ToSurface});
             }
         }
     }

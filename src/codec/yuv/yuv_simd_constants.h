@@ -145,4 +145,40 @@ constexpr WideInterleave makeWideInterleave() {
 
 inline constexpr WideInterleave kWideInterleave = makeWideInterleave();
 
+// The same 64 pixels as four blocks of sixteen 32-bit surface pixels (blue, green, red,
+// then a byte the caller makes opaque): a two-source byte permute places blue and green,
+// a masked one red.
+struct SurfaceInterleave {
+    std::array<std::array<uint8_t, 64>, 4> blueGreen{};
+    std::array<std::array<uint8_t, 64>, 4> red{};
+    uint64_t redBytes = 0;
+};
+
+constexpr SurfaceInterleave makeSurfaceInterleave() {
+    const std::array<int, 16> positionOf = packedPositions(kPackedPixelOrder);
+    SurfaceInterleave w{};
+    for (int block = 0; block < 4; ++block) {
+        for (int k = 0; k < 64; ++k) {
+            const auto source = static_cast<uint8_t>(16 * block + positionOf[k / 4]);
+            switch (k % 4) {
+            case 0:
+                w.blueGreen[block][k] = source;
+                break;
+            case 1:
+                w.blueGreen[block][k] = static_cast<uint8_t>(64 + source);
+                break;
+            case 2:
+                w.red[block][k] = source;
+                w.redBytes |= uint64_t{1} << k;
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    return w;
+}
+
+inline constexpr SurfaceInterleave kSurfaceInterleave = makeSurfaceInterleave();
+
 } // namespace kestrova::yuv::simd
