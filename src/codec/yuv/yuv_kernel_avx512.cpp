@@ -111,7 +111,7 @@ KESTROVA_TARGET inline void surfaceLine64(const uint8_t* luma, const ChromaTerms
         const __m512i bg = _mm512_permutex2var_epi8(
             b, _mm512_loadu_si512(kSurfaceInterleave.blueGreen[block].data()), g);
         const __m512i bgr = _mm512_mask_permutexvar_epi8(
-            bg, kSurfaceInterleave.redBytes,
+            bg, kSurfaceInterleave.redBytes[block],
             _mm512_loadu_si512(kSurfaceInterleave.red[block].data()), r);
         _mm512_storeu_si512(out + 64 * block, _mm512_or_si512(bgr, opaque));
     }

@@ -108,59 +108,27 @@ constexpr RotatedInterleave makeRotatedInterleave(const std::array<int, 16>& pac
 
 inline constexpr RotatedInterleave kRotatedInterleave = makeRotatedInterleave(kEvenOddPixelOrder);
 
-// The same interleave for four 16-pixel groups at once (64 pixels, 192
-// output bytes) with two-table byte permutes: for output block m, `blueGreen`
-// indexes blue (0..63) or green (64..127), and `red` indexes red for the
-// bytes set in `redBytes`.
-struct WideInterleave {
-    std::array<std::array<uint8_t, 64>, 3> blueGreen{};
-    std::array<std::array<uint8_t, 64>, 3> red{};
-    std::array<uint64_t, 3> redBytes{};
+// The interleave for four 16-pixel groups at once (64 pixels) with two-table byte
+// permutes, into blocks of 64 output bytes of `kBytesPerPixel` each (3: packed 24-bit
+// rows, 192 bytes; 4: 32-bit surface pixels, 256 bytes, whose fourth byte the caller
+// makes opaque): for output block m, `blueGreen` indexes blue (0..63) or green
+// (64..127), and `red` indexes red for the bytes set in `redBytes`.
+template <int kBytesPerPixel> struct WideInterleave {
+    static constexpr int kBlocks = kBytesPerPixel;
+    std::array<std::array<uint8_t, 64>, kBlocks> blueGreen{};
+    std::array<std::array<uint8_t, 64>, kBlocks> red{};
+    std::array<uint64_t, kBlocks> redBytes{};
 };
 
-constexpr WideInterleave makeWideInterleave() {
+template <int kBytesPerPixel> constexpr WideInterleave<kBytesPerPixel> makeWideInterleave() {
     const std::array<int, 16> positionOf = packedPositions(kPackedPixelOrder);
-    WideInterleave w{};
-    for (int block = 0; block < 3; ++block) {
+    WideInterleave<kBytesPerPixel> w{};
+    for (int block = 0; block < w.kBlocks; ++block) {
         for (int k = 0; k < 64; ++k) {
             const int n = block * 64 + k;
-            const int pixel = n / 3;
+            const int pixel = n / kBytesPerPixel;
             const auto source = static_cast<uint8_t>(16 * (pixel / 16) + positionOf[pixel % 16]);
-            switch (n % 3) {
-            case 0:
-                w.blueGreen[block][k] = source;
-                break;
-            case 1:
-                w.blueGreen[block][k] = static_cast<uint8_t>(64 + source);
-                break;
-            default:
-                w.red[block][k] = source;
-                w.redBytes[block] |= uint64_t{1} << k;
-                break;
-            }
-        }
-    }
-    return w;
-}
-
-inline constexpr WideInterleave kWideInterleave = makeWideInterleave();
-
-// The same 64 pixels as four blocks of sixteen 32-bit surface pixels (blue, green, red,
-// then a byte the caller makes opaque): a two-source byte permute places blue and green,
-// a masked one red.
-struct SurfaceInterleave {
-    std::array<std::array<uint8_t, 64>, 4> blueGreen{};
-    std::array<std::array<uint8_t, 64>, 4> red{};
-    uint64_t redBytes = 0;
-};
-
-constexpr SurfaceInterleave makeSurfaceInterleave() {
-    const std::array<int, 16> positionOf = packedPositions(kPackedPixelOrder);
-    SurfaceInterleave w{};
-    for (int block = 0; block < 4; ++block) {
-        for (int k = 0; k < 64; ++k) {
-            const auto source = static_cast<uint8_t>(16 * block + positionOf[k / 4]);
-            switch (k % 4) {
+            switch (n % kBytesPerPixel) {
             case 0:
                 w.blueGreen[block][k] = source;
                 break;
@@ -169,7 +137,7 @@ constexpr SurfaceInterleave makeSurfaceInterleave() {
                 break;
             case 2:
                 w.red[block][k] = source;
-                w.redBytes |= uint64_t{1} << k;
+                w.redBytes[block] |= uint64_t{1} << k;
                 break;
             default:
                 break;
@@ -179,6 +147,7 @@ constexpr SurfaceInterleave makeSurfaceInterleave() {
     return w;
 }
 
-inline constexpr SurfaceInterleave kSurfaceInterleave = makeSurfaceInterleave();
+inline constexpr auto kWideInterleave = makeWideInterleave<3>();
+inline constexpr auto kSurfaceInterleave = makeWideInterleave<4>();
 
 } // namespace kestrova::yuv::simd
