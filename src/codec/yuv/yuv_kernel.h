@@ -18,6 +18,15 @@ struct RowPair {
     uint8_t* out1;
 };
 
+// The same lines from pixel `x` (even) on, written to `out0` and `out1`; without them,
+// to the 24-bit rows' own pixel x: how a kernel hands its row's tail to a narrower one.
+inline RowPair rowsFrom(const RowPair& rows, int x, uint8_t* out0, uint8_t* out1) {
+    return {rows.y0 + x, rows.y1 + x, rows.cb + x / 2, rows.cr + x / 2, out0, out1};
+}
+inline RowPair rowsFrom(const RowPair& rows, int x) {
+    return rowsFrom(rows, x, rows.out0 + 3 * x, rows.out1 + 3 * x);
+}
+
 // Converts `width` pixels of both lines (width a multiple of 4).
 using RowPairKernel = void (*)(const ConversionTables& tables, const RowPair& rows, int width);
 

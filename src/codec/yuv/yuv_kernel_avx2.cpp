@@ -139,9 +139,7 @@ KESTROVA_TARGET void convertRowPairAvx2(const ConversionTables& tables, const Ro
     }
     if (simdWidth < width) {
         // The 16-pixel kernel finishes the row (and hands its own tail on).
-        const RowPair tail{rows.y0 + simdWidth,       rows.y1 + simdWidth,
-                           rows.cb + simdWidth / 2,   rows.cr + simdWidth / 2,
-                           rows.out0 + 3 * simdWidth, rows.out1 + 3 * simdWidth};
+        const RowPair tail = rowsFrom(rows, simdWidth);
         convertRowPairSsse3(tables, tail, width - simdWidth);
     }
 }

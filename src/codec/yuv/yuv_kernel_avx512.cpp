@@ -130,8 +130,7 @@ KESTROVA_TARGET void convertRowPairAvx512ToSurface(const ConversionTables& table
     if (simdWidth < width) {
         // The last 4..60 pixels go through the 24-bit kernel and are widened.
         uint8_t staging[2][3 * 64];
-        const RowPair tail{rows.y0 + simdWidth,     rows.y1 + simdWidth, rows.cb + simdWidth / 2,
-                           rows.cr + simdWidth / 2, staging[0],          staging[1]};
+        const RowPair tail = rowsFrom(rows, simdWidth, staging[0], staging[1]);
         convertRowPairAvx2(tables, tail, width - simdWidth);
         widenBgrRow(staging[0], width - simdWidth,
                     reinterpret_cast<uint32_t*>(rows.out0 + 4 * simdWidth));
@@ -150,9 +149,7 @@ KESTROVA_TARGET void convertRowPairAvx512(const ConversionTables& tables, const 
     }
     if (simdWidth < width) {
         // The AVX2 kernel finishes the row (and hands its own tail on).
-        const RowPair tail{rows.y0 + simdWidth,       rows.y1 + simdWidth,
-                           rows.cb + simdWidth / 2,   rows.cr + simdWidth / 2,
-                           rows.out0 + 3 * simdWidth, rows.out1 + 3 * simdWidth};
+        const RowPair tail = rowsFrom(rows, simdWidth);
         convertRowPairAvx2(tables, tail, width - simdWidth);
     }
 }

@@ -98,9 +98,7 @@ KESTROVA_TARGET void convertRowPairSsse3(const ConversionTables& tables, const R
         line16(rows.y1 + x, c, rows.out1 + 3 * x);
     }
     if (simdWidth < width) {
-        const RowPair tail{rows.y0 + simdWidth,       rows.y1 + simdWidth,
-                           rows.cb + simdWidth / 2,   rows.cr + simdWidth / 2,
-                           rows.out0 + 3 * simdWidth, rows.out1 + 3 * simdWidth};
+        const RowPair tail = rowsFrom(rows, simdWidth);
         convertRowPairReference(tables, tail, width - simdWidth);
     }
 }
