@@ -21,6 +21,17 @@ bool Ensure(QImage& image, int width, int height, QImage::Format format) {
     return !image.isNull();
 }
 
+// Planes the converter takes, or 24-bit rows that hold the whole picture.
+bool Drawable(const stream::VideoPicture& picture) {
+    const int w = picture.width;
+    const int h = picture.height;
+    if (const stream::PlanarSource* planes = picture.planar)
+        return planes->converter && yuv::isConvertibleSize(w, h) && w <= yuv::kMaxSurfaceWidth;
+    return w > 0 && h > 0 && picture.stride >= w * 3 &&
+           picture.bgr.size() >=
+               static_cast<std::size_t>(picture.stride) * (h - 1) + static_cast<std::size_t>(w) * 3;
+}
+
 } // namespace
 
 bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view) {
@@ -28,10 +39,7 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
     const int w = picture.width;
     const int h = picture.height;
     const stream::PlanarSource* planes = picture.planar;
-    if (planes ? !planes->converter || !yuv::isConvertibleSize(w, h) || w > yuv::kMaxSurfaceWidth
-               : w <= 0 || h <= 0 || picture.stride < w * 3 ||
-                     picture.bgr.size() < static_cast<std::size_t>(picture.stride) * (h - 1) +
-                                              static_cast<std::size_t>(w) * 3)
+    if (!Drawable(picture))
         return false;
 
     view.width.store(w);
