@@ -1,5 +1,7 @@
 #include "viewers/viewer_pipeline.h"
 
+#include <QPainter>
+
 namespace kestrova::bench {
 
 // The benchmark measures video; the stream's audio is parsed and dropped.
@@ -57,6 +59,14 @@ void ViewerPipeline::PostStreamMessage(uint32_t message, uintptr_t, intptr_t) {
 void ViewerPipeline::DrawPicture(const stream::VideoPicture& picture) {
     if (!composer_.Compose(picture, view_))
         return;
+    // The window's paint, into an image standing in for its backing store: an MPEG-4
+    // picture's colours are converted here.
+    if (backing_.width() != picture.width || backing_.height() != picture.height)
+        backing_ = QImage(picture.width, picture.height, QImage::Format_RGB32);
+    {
+        QPainter painter(&backing_);
+        composer_.Paint(painter);
+    }
     const int64_t now = NowNs();
     std::lock_guard lock(mutex_);
     composed_.push_back({picture.timestamp, now});

@@ -1,7 +1,7 @@
 // One live view as the viewer runs it, without the widget: the stream session, its display
-// path (decoding and colour conversion) and the viewer's frame composer, which puts every
-// picture into the off-screen display surface the window paints. Each composed picture's
-// timestamp and completion time are kept for the measurements.
+// path (decoding) and the viewer's frame composer, whose paint puts every picture into an
+// image standing in for the window's backing store. Each painted picture's timestamp and
+// completion time are kept for the measurements.
 #pragma once
 
 #include "stream/asf_session.h"
@@ -12,6 +12,7 @@
 #include "viewer/path_view.h"
 #include "viewers/frame_schedule.h"
 
+#include <QImage>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -40,13 +41,14 @@ public:
 
     void PostStreamMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     void DrawPicture(const stream::VideoPicture& picture) override;
-    // The composer converts MPEG-4 planes straight into the display surface.
+    // The composer's paint converts MPEG-4 planes straight into the backing store.
     bool TakesPlanarPictures() const override { return true; }
 
 private:
     class SilentAudio;
     viewer::FrameComposer composer_;
     viewer::PathView view_;
+    QImage backing_;
     mutable std::mutex mutex_;
     std::vector<Composed> composed_;
     std::atomic<int> ended_{0};

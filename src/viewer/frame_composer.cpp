@@ -6,7 +6,9 @@
 #include "viewer/snapshot_builder.h"
 #include "viewer/view_math.h"
 
+#include <QPaintEngine>
 #include <QPainter>
+#include <cstring>
 
 namespace kestrova::viewer {
 
@@ -64,11 +66,12 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
     const int percent = view.percent.load();
     const int dw = ScaledExtent(view.viewWidth.load(), percent);
     const int dh = ScaledExtent(view.viewHeight.load(), percent);
-    if (dw <= 0 || dh <= 0 || !Ensure(back_, dw, dh, QImage::Format_RGB32))
-        return false;
-    // A picture shown at its own size, unzoomed, goes to the surface in one pass; the
-    // top-down 24-bit copy is made only when a snapshot, the zoom or scaling needs it.
+    // A picture shown at its own size, unzoomed, goes to the surface in one pass (planes are
+    // kept for the paint as they are); the top-down 24-bit copy is made only when a snapshot,
+    // the zoom or scaling needs it.
     const bool direct = !zoom.on && dw == w && dh == h;
+    if (dw <= 0 || dh <= 0 || (!(direct && planes) && !Ensure(back_, dw, dh, QImage::Format_RGB32)))
+        return false;
     const bool snapshot = view.snapshotRequest.load();
     if (!direct || snapshot) {
         const uint8_t* bgr = picture.bgr.data();
@@ -97,12 +100,21 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
     }
 
     if (direct && planes) {
-        // Straight from the decoder's planes: no 24-bit picture in between.
-        if (!planes->converter->ConvertToSurface(
-                planes->y, planes->cb, planes->cr, planes->lumaStride, planes->chromaStride,
-                back_.bits(), back_.bytesPerLine(), w, h, (mode & 1) != 0, (mode & 2) != 0))
+        // Kept as planes for the paint to convert: no surface in between.
+        if (!converterReady_)
+            converterReady_ = converter_.Initialise() != 0;
+        if (!converterReady_)
             return false;
-    } else if (direct) {
+        backPlanes_.Copy(*planes, w, h, (mode & 1) != 0, (mode & 2) != 0);
+        {
+            std::lock_guard lock(frontMutex_);
+            std::swap(backPlanes_, frontPlanes_);
+            frontIsPlanes_ = true;
+        }
+        composed_.fetch_add(1);
+        return true;
+    }
+    if (direct) {
         TransformToTopDownXrgb(picture.bgr.data(), picture.stride, w, h, mode, back_.bits(),
                                static_cast<int>(back_.bytesPerLine()));
     } else {
@@ -121,13 +133,84 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
     {
         std::lock_guard lock(frontMutex_);
         std::swap(back_, front_);
+        frontIsPlanes_ = false;
     }
     composed_.fetch_add(1);
     return true;
 }
 
+void FrameComposer::Planes::Copy(const stream::PlanarSource& source, int w, int h, bool flipRows,
+                                 bool mirrorRows) {
+    const std::size_t luma = static_cast<std::size_t>(w) * h;
+    const int cw = w / 2;
+    const int ch = h / 2;
+    bytes.resize(luma + 2 * static_cast<std::size_t>(cw) * ch);
+    uint8_t* out = bytes.data();
+    for (int row = 0; row < h; ++row, out += w)
+        std::memcpy(out, source.y + row * source.lumaStride, static_cast<std::size_t>(w));
+    for (const uint8_t* plane : {source.cb, source.cr})
+        for (int row = 0; row < ch; ++row, out += cw)
+            std::memcpy(out, plane + row * source.chromaStride, static_cast<std::size_t>(cw));
+    width = w;
+    height = h;
+    flip = flipRows;
+    mirror = mirrorRows;
+}
+
+bool FrameComposer::Planes::ConvertTo(const CYuvToRgb& converter, uint8_t* surface,
+                                      std::ptrdiff_t stride) const {
+    const std::size_t luma = static_cast<std::size_t>(width) * height;
+    const std::size_t chroma = luma / 4;
+    return converter.ConvertToSurface(bytes.data(), bytes.data() + luma,
+                                      bytes.data() + luma + chroma, width, width / 2, surface,
+                                      stride, width, height, flip, mirror) != 0;
+}
+
+bool FrameComposer::PaintPlanesInPlace(QPainter& painter) const {
+    QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || painter.hasClipping())
+        return false;
+    QPaintDevice* device = engine->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return false;
+    auto* image = static_cast<QImage*>(device);
+    // 0xFFRRGGBB is the same opaque pixel in each of these formats.
+    const QImage::Format format = image->format();
+    if ((format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+         format != QImage::Format_ARGB32_Premultiplied) ||
+        image->devicePixelRatio() != 1.0 || !image->isDetached())
+        return false;
+    // Where (0, 0) lands on the image: a whole-pixel move only (a widget's place in its window).
+    const QTransform& t = painter.deviceTransform();
+    const QPoint at(qRound(t.dx()), qRound(t.dy()));
+    if (t.type() > QTransform::TxTranslate || t.dx() != at.x() || t.dy() != at.y())
+        return false;
+    const QRect target(at, QSize(frontPlanes_.width, frontPlanes_.height));
+    // Only where every pixel may be painted: not past the image, nor over what the paint
+    // must leave alone (an overlapping sibling, a part outside the region being repainted).
+    const QRegion clip = engine->systemClip();
+    if (!image->rect().contains(target) ||
+        (!clip.isEmpty() && !QRegion(target).subtracted(clip).isEmpty()))
+        return false;
+    const std::ptrdiff_t stride = image->bytesPerLine();
+    return frontPlanes_.ConvertTo(
+        converter_, image->bits() + at.y() * stride + std::ptrdiff_t{at.x()} * 4, stride);
+}
+
+QImage FrameComposer::PlanesAsImage() const {
+    QImage image(frontPlanes_.width, frontPlanes_.height, QImage::Format_RGB32);
+    if (image.isNull() || !frontPlanes_.ConvertTo(converter_, image.bits(), image.bytesPerLine()))
+        return {};
+    return image;
+}
+
 QRect FrameComposer::Paint(QPainter& painter) const {
     std::lock_guard lock(frontMutex_);
+    if (frontIsPlanes_) {
+        if (!PaintPlanesInPlace(painter))
+            painter.drawImage(0, 0, PlanesAsImage());
+        return QRect(0, 0, frontPlanes_.width, frontPlanes_.height);
+    }
     if (front_.isNull())
         return {};
     painter.drawImage(0, 0, front_);
@@ -136,12 +219,13 @@ QRect FrameComposer::Paint(QPainter& painter) const {
 
 QImage FrameComposer::Latest() const {
     std::lock_guard lock(frontMutex_);
-    return front_.copy();
+    return frontIsPlanes_ ? PlanesAsImage() : front_.copy();
 }
 
 void FrameComposer::Clear() {
     std::lock_guard lock(frontMutex_);
     front_ = QImage();
+    frontIsPlanes_ = false;
 }
 
 } // namespace kestrova::viewer

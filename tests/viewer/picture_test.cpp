@@ -5,6 +5,7 @@
 #include "viewer/snapshot_builder.h"
 
 #include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>
@@ -132,8 +133,22 @@ TEST(SnapshotBuilderTest, EmptyPictureBuildsNothing) {
     EXPECT_FALSE(preview.IsValid());
 }
 
-// An MPEG-4 picture handed over as planes is composed into the same surface and the same
-// snapshot as its 24-bit form, shown directly or scaled, in every mirror mode.
+// What a paint leaves on a window's backing store: the picture at a widget's place in its
+// window, optionally through a clip that leaves the picture's last row alone.
+QImage PaintedStore(const FrameComposer& composer, int w, int h, bool clipped) {
+    QImage store(w + 20, h + 12, QImage::Format_ARGB32_Premultiplied);
+    store.fill(Qt::blue);
+    QPainter painter(&store);
+    painter.translate(10, 6);
+    if (clipped)
+        painter.setClipRect(0, 0, w, h - 1);
+    EXPECT_EQ(composer.Paint(painter), QRect(0, 0, w, h));
+    return store;
+}
+
+// An MPEG-4 picture handed over as planes is composed into the same surface, the same
+// snapshot and the same painted window as its 24-bit form, shown directly or scaled, in
+// every mirror mode.
 TEST(FrameComposerTest, PlanarPicturesComposeLikeTheirTwentyFourBitForm) {
     constexpr int w = 64, h = 48;
     std::vector<uint8_t> y(w * h), cb(w * h / 4), cr(w * h / 4);
@@ -149,7 +164,7 @@ TEST(FrameComposerTest, PlanarPicturesComposeLikeTheirTwentyFourBitForm) {
 
     for (const int percent : {100, 50})
         for (int mode = 0; mode < 4; ++mode) {
-            QImage surface[2];
+            QImage surface[2], painted[2], clipped[2];
             std::vector<uint8_t> snapshot[2];
             for (int planar = 0; planar < 2; ++planar) {
                 PathView view;
@@ -168,6 +183,10 @@ TEST(FrameComposerTest, PlanarPicturesComposeLikeTheirTwentyFourBitForm) {
                 ASSERT_TRUE(composer.Compose(picture, view));
                 ASSERT_TRUE(composer.Compose(picture, view)); // a second one, no snapshot
                 surface[planar] = composer.Latest();
+                painted[planar] =
+                    PaintedStore(composer, w * percent / 100, h * percent / 100, false);
+                clipped[planar] =
+                    PaintedStore(composer, w * percent / 100, h * percent / 100, true);
                 const FrameImage& full = view.snapshotFull;
                 ASSERT_TRUE(full.IsValid());
                 snapshot[planar].assign(full.Bits(), full.Bits() + full.Stride() * full.Height());
@@ -175,6 +194,8 @@ TEST(FrameComposerTest, PlanarPicturesComposeLikeTheirTwentyFourBitForm) {
             const std::string what =
                 "percent " + std::to_string(percent) + " mode " + std::to_string(mode);
             EXPECT_EQ(surface[1], surface[0]) << what;
+            EXPECT_EQ(painted[1], painted[0]) << what;
+            EXPECT_EQ(clipped[1], clipped[0]) << what;
             EXPECT_EQ(snapshot[1], snapshot[0]) << what;
         }
 }
