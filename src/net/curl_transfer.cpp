@@ -93,6 +93,7 @@ bool CurlTransfer::Start(const TransferSetup& setup) {
         phase_ = Phase::Running;
         responded_ = false;
         paused_ = false;
+        caughtUp_ = false;
         refusedPiece_ = 0;
         buffer_.Reset(setup.bufferCapacity);
         result_ = 0;
@@ -116,6 +117,10 @@ void CurlTransfer::Drive(std::unique_lock<std::mutex>& lock, const Deadline& dea
     const bool resume = paused_ && buffer_.CanAccept(refusedPiece_);
     if (resume)
         paused_ = false;
+    // After a round that ran curl to completion only the socket or curl's timers can bring
+    // more, and the poll below wakes on both (curl shortens its wait itself when it stopped
+    // reading with data still at hand). A first round, or one that unpauses, asks curl first.
+    const bool askFirst = resume || !caughtUp_;
     const std::uint64_t before = bytesReceived_;
     const bool respondedBefore = responded_;
     lock.unlock();
@@ -139,10 +144,12 @@ void CurlTransfer::Drive(std::unique_lock<std::mutex>& lock, const Deadline& dea
             }
         }
     };
-    perform();
+    if (askFirst)
+        perform();
     if (!failed && !done && !StopWanted()) {
         lock.lock();
-        const bool brought = bytesReceived_ != before || responded_ != respondedBefore;
+        const bool brought =
+            askFirst && (bytesReceived_ != before || responded_ != respondedBefore);
         lock.unlock();
         // Nothing new yet: sleep until the socket, curl's own timers, a wakeup or the
         // deadline, then take in what came.
@@ -160,6 +167,7 @@ void CurlTransfer::Drive(std::unique_lock<std::mutex>& lock, const Deadline& dea
     }
     lock.lock();
     driving_ = false;
+    caughtUp_ = !failed && !done;
     if (failed || done) {
         result_ = failed ? CURLE_FAILED_INIT : result;
         if (result_ != CURLE_OK)

@@ -105,6 +105,9 @@ private:
     bool driving_ = false; // a thread is inside the multi handle
     bool responded_ = false;
     bool paused_ = false;
+    // The last round of work ran curl until the socket had nothing more: the next round
+    // can sleep on the socket straight away instead of asking curl first.
+    bool caughtUp_ = false;
     std::size_t refusedPiece_ = 0; // size of the piece the transfer paused on
     ReceiveBuffer buffer_;
     int result_ = 0;
