@@ -435,7 +435,9 @@ bool CVideoWindow::event(QEvent* e) {
     }
     case kPictureComposedEvent:
         updatePending_ = false;
-        update();
+        // Painted now: a new picture is the only thing this event asks for, and an update
+        // request would cost the event loop a second round per picture.
+        repaint();
         emit pictureDrawn();
         return true;
     case QEvent::Show:
