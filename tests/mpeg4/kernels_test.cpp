@@ -224,18 +224,23 @@ TEST(DeblockKernels, VectorKernelsMatchReference) {
                          Case{40, 30, 40}, Case{15, 21, 15}, Case{13, 13, 20}, Case{33, 70, 48},
                          Case{1100, 24, 1100}, Case{1041, 12, 1104}, Case{128, 64, 136}})
         for (int qp : {-1, 0, 1, 2, 5, 12, 31, 36, 63, 64, 2000})
-            for (int content = 0; content < 6; ++content) {
+            for (int content = 0; content < 7; ++content) {
                 std::vector<uint8_t> want(size_t(c.stride) * c.height);
                 for (int y = 0; y < c.height; ++y)
                     for (int x = 0; x < c.stride; ++x) {
                         const int block = ((x / 8) * 37 + (y / 8) * 91) % 256;
                         const int spike = rng() % 6 == 0 ? (rng() % 2 ? -16 : int(rng() % 60)) : 0;
-                        const int v = content == 0   ? 100 + x / 4 + int(rng() % 3)
-                                      : content == 1 ? block + int(rng() % 2)
-                                      : content == 2 ? block / 8 + int(rng() % 5) // near kThr1
-                                      : content == 3 ? 128 + spike
-                                      : content == 4 ? int(rng() % 4) * 85
-                                                     : int(rng() % 256);
+                        // Flat stretches with scattered busy patches: whole
+                        // vectors of equal runs beside ones that change.
+                        const bool patch = (x / 96) % 3 == 1 && (y / 16) % 2 == 0;
+                        const int v =
+                            content == 6 ? (patch ? int(rng() % 256) : 90 + x / 37 % 2 + y / 29 % 2)
+                            : content == 0 ? 100 + x / 4 + int(rng() % 3)
+                            : content == 1 ? block + int(rng() % 2)
+                            : content == 2 ? block / 8 + int(rng() % 5) // near kThr1
+                            : content == 3 ? 128 + spike
+                            : content == 4 ? int(rng() % 4) * 85
+                                           : int(rng() % 256);
                         want[size_t(y) * c.stride + x] =
                             static_cast<uint8_t>(std::clamp(v, 0, 255));
                     }

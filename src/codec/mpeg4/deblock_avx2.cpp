@@ -51,6 +51,7 @@ struct Avx2 {
     KESTROVA_VEC static Vec set8(int c) { return _mm256_set1_epi8(static_cast<char>(c)); }
     KESTROVA_VEC static Vec set16(int c) { return _mm256_set1_epi16(static_cast<short>(c)); }
     KESTROVA_VEC static Vec and_(Vec a, Vec b) { return _mm256_and_si256(a, b); }
+    KESTROVA_VEC static Vec or_(Vec a, Vec b) { return _mm256_or_si256(a, b); }
     KESTROVA_VEC static Vec xor_(Vec a, Vec b) { return _mm256_xor_si256(a, b); }
 
     KESTROVA_VEC static Vec add8(Vec a, Vec b) { return _mm256_add_epi8(a, b); }

@@ -75,6 +75,7 @@ struct Avx512 {
     KESTROVA_VEC static Vec set8(int c) { return _mm512_set1_epi8(static_cast<char>(c)); }
     KESTROVA_VEC static Vec set16(int c) { return _mm512_set1_epi16(static_cast<short>(c)); }
     KESTROVA_VEC static Vec and_(Vec a, Vec b) { return _mm512_and_si512(a, b); }
+    KESTROVA_VEC static Vec or_(Vec a, Vec b) { return _mm512_or_si512(a, b); }
     KESTROVA_VEC static Vec xor_(Vec a, Vec b) { return _mm512_xor_si512(a, b); }
 
     KESTROVA_VEC static Vec add8(Vec a, Vec b) { return _mm512_add_epi8(a, b); }

@@ -132,18 +132,23 @@ __attribute__((always_inline)) KESTROVA_VEC inline bool filter_runs(uint8_t* p, 
     const Vec pair_add = V::set8(-126), pair_gt = V::set8(-123);
     // Near pairs (at most 2 apart), counted negatively; differences are
     // taken saturated on samples flipped to signed.
-    Vec count = V::zero(), x0 = count, x8 = count;
+    Vec count = V::zero(), x0 = count, x8 = count, steps = count;
     Vec prev = V::xor_(V::load(at(0)), flip);
     for (int i = 0; i < 9; ++i) {
         const Vec next = V::xor_(V::load(at(i + 1)), flip);
         const Vec x = V::subs_i8(prev, next);
         count = V::count_down(count, near<V>(x, pair_add, pair_gt));
+        steps = V::or_(steps, x);
         prev = next;
         if (i == 0)
             x0 = x;
         if (i == 8)
             x8 = x;
     }
+    // Runs of ten equal samples come out as they went in (they are smoothed
+    // to themselves); flat picture areas give whole vectors of them.
+    if (!V::any_nonzero(steps))
+        return false;
     const Mask flat = V::gt_i8(V::set8(-5), count); // six or more
     bool changed = false;
     // Each mode is only worked out when some lane uses it; lanes of the other
@@ -366,16 +371,34 @@ KESTROVA_VEC void columns_in(const Strip<kFull>& strip, int x0, int n, Columns<V
     }
 }
 
+// Which 16-column groups of a window an edge changed; only tiles touching
+// one of them go back into the plane.
+template <class V> struct Changed {
+    bool group[kWindow<V> / 16] = {};
+    bool any = false;
+    void mark(int first, int last) { group[first / 16] = group[last / 16] = any = true; }
+    bool in(int t, int w) const {
+        for (int g = t / 16; g <= (t + w - 1) / 16; ++g)
+            if (group[g])
+                return true;
+        return false;
+    }
+};
+
 template <class V, bool kFull>
-KESTROVA_VEC void columns_out(const Columns<V>& cols, const Strip<kFull>& strip, int x0, int n) {
+KESTROVA_VEC void columns_out(const Columns<V>& cols, const Changed<V>& changed,
+                              const Strip<kFull>& strip, int x0, int n) {
     constexpr int kLanes = V::kLanes;
     if (n >= kLanes) {
         alignas(64) Parts<V> parts;
         for (int t = 0; t < n; t = next_tile(t, n, kLanes))
-            square_out<V>(cols + t, parts, strip, x0 + t);
+            if (changed.in(t, kLanes))
+                square_out<V>(cols + t, parts, strip, x0 + t);
         return;
     }
     for (int t = 0; t < n; t = next_tile(t, n, 16)) {
+        if (!changed.in(t, 16))
+            continue;
         typename V::Vec r[16];
         for (int c = 0; c < 16; ++c)
             r[c] = V::load(cols[t + c]);
@@ -397,11 +420,12 @@ KESTROVA_VEC void vertical_edges(const Strip<kFull>& strip, int width, const Lim
         const int x0 = std::min(edge - 5, width - 16);
         const int n = std::min(kWindow<V>, width - x0);
         columns_in<V>(strip, x0, n, cols);
-        bool changed = false;
+        Changed<V> changed;
         for (; edge + 4 < x0 + n; edge += 8)
-            changed |= filter_runs<V>(cols[edge - 5 - x0], V::kLanes, k);
-        if (changed)
-            columns_out<V>(cols, strip, x0, n);
+            if (filter_runs<V>(cols[edge - 5 - x0], V::kLanes, k))
+                changed.mark(edge - 4 - x0, edge + 3 - x0); // s1 .. s8
+        if (changed.any)
+            columns_out<V>(cols, changed, strip, x0, n);
     }
 }
 
