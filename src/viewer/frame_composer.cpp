@@ -66,9 +66,9 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
     const int percent = view.percent.load();
     const int dw = ScaledExtent(view.viewWidth.load(), percent);
     const int dh = ScaledExtent(view.viewHeight.load(), percent);
-    // A picture shown at its own size, unzoomed, goes to the surface in one pass (planes are
-    // kept for the paint as they are); the top-down 24-bit copy is made only when a snapshot,
-    // the zoom or scaling needs it.
+    // A picture shown at its own size, unzoomed, needs no 24-bit copy: its planes are kept for
+    // the paint, or its rows go to the surface in one pass. The top-down 24-bit copy is made
+    // only when a snapshot, the zoom or scaling needs it.
     const bool direct = !zoom.on && dw == w && dh == h;
     if (dw <= 0 || dh <= 0 || (!(direct && planes) && !Ensure(back_, dw, dh, QImage::Format_RGB32)))
         return false;
@@ -168,7 +168,8 @@ bool FrameComposer::Planes::ConvertTo(const CYuvToRgb& converter, uint8_t* surfa
 
 bool FrameComposer::PaintPlanesInPlace(QPainter& painter) const {
     QPaintEngine* engine = painter.paintEngine();
-    if (!engine || engine->type() != QPaintEngine::Raster || painter.hasClipping())
+    if (!engine || engine->type() != QPaintEngine::Raster || painter.hasClipping() ||
+        painter.opacity() != 1.0)
         return false;
     QPaintDevice* device = engine->paintDevice();
     if (!device || device->devType() != QInternal::Image)
@@ -225,6 +226,7 @@ QImage FrameComposer::Latest() const {
 void FrameComposer::Clear() {
     std::lock_guard lock(frontMutex_);
     front_ = QImage();
+    frontPlanes_ = Planes{};
     frontIsPlanes_ = false;
 }
 
