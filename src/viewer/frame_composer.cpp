@@ -70,7 +70,8 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
     // the paint, or its rows go to the surface in one pass. The top-down 24-bit copy is made
     // only when a snapshot, the zoom or scaling needs it.
     const bool direct = !zoom.on && dw == w && dh == h;
-    if (dw <= 0 || dh <= 0 || (!(direct && planes) && !Ensure(back_, dw, dh, QImage::Format_RGB32)))
+    const bool keepPlanes = direct && planes;
+    if (dw <= 0 || dh <= 0 || (!keepPlanes && !Ensure(back_, dw, dh, QImage::Format_RGB32)))
         return false;
     const bool snapshot = view.snapshotRequest.load();
     if (!direct || snapshot) {
@@ -99,7 +100,7 @@ bool FrameComposer::Compose(const stream::VideoPicture& picture, PathView& view)
         view.snapshotRequest.store(false);
     }
 
-    if (direct && planes) {
+    if (keepPlanes) {
         // Kept as planes for the paint to convert: no surface in between.
         if (!converterReady_)
             converterReady_ = converter_.Initialise() != 0;
